@@ -1,0 +1,120 @@
+// The SHA-1 engine's public operations: context handling, input counting,
+// padding and digest output. Block compression is behind transform.h.
+#include "sha1.h"
+
+#include "transform.h"
+
+namespace {
+
+constexpr std::uint32_t initial_hash[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476,
+                                           0xC3D2E1F0};
+
+// Compresses the full block held in the context and empties it.
+void SHA1ProcessMessageBlock(SHA1Context* context)
+{
+    sha1_process_blocks(context->Intermediate_Hash, context->Message_Block, 1);
+    context->Message_Block_Index = 0;
+}
+
+// Appends the 0x80 marker, zero fill and the 64-bit big-endian bit count, and
+// compresses the final block or blocks.
+void SHA1PadMessage(SHA1Context* context)
+{
+    if (context->Message_Block_Index > 55) {
+        context->Message_Block[context->Message_Block_Index++] = 0x80;
+        while (context->Message_Block_Index < 64) {
+            context->Message_Block[context->Message_Block_Index++] = 0;
+        }
+        SHA1ProcessMessageBlock(context);
+        while (context->Message_Block_Index < 56) {
+            context->Message_Block[context->Message_Block_Index++] = 0;
+        }
+    } else {
+        context->Message_Block[context->Message_Block_Index++] = 0x80;
+        while (context->Message_Block_Index < 56) {
+            context->Message_Block[context->Message_Block_Index++] = 0;
+        }
+    }
+
+    for (int i = 0; i < 4; ++i) {
+        context->Message_Block[56 + i] =
+            static_cast<std::uint8_t>(context->Length_High >> (24 - 8 * i));
+        context->Message_Block[60 + i] =
+            static_cast<std::uint8_t>(context->Length_Low >> (24 - 8 * i));
+    }
+    SHA1ProcessMessageBlock(context);
+}
+
+}  // namespace
+
+void SHA1Reset(SHA1Context* context)
+{
+    for (int i = 0; i < 5; ++i) {
+        context->Intermediate_Hash[i] = initial_hash[i];
+    }
+    context->Length_Low = 0;
+    context->Length_High = 0;
+    context->Message_Block_Index = 0;
+    context->Computed = 0;
+    context->Corrupted = 0;
+}
+
+int SHA1Input(SHA1Context* context, const std::uint8_t* message_array, unsigned int length)
+{
+    if (length == 0) {
+        return shaSuccess;
+    }
+    if (context == nullptr || message_array == nullptr) {
+        return shaNull;
+    }
+    if (context->Computed != 0) {
+        context->Corrupted = shaStateError;
+        return shaStateError;
+    }
+    if (context->Corrupted != 0) {
+        return context->Corrupted;
+    }
+
+    while (length != 0 && context->Corrupted == 0) {
+        context->Message_Block[context->Message_Block_Index++] = *message_array;
+        context->Length_Low += 8;
+        if (context->Length_Low == 0) {
+            context->Length_High++;
+            if (context->Length_High == 0) {
+                // The message has reached 2^64 bits: this byte is still
+                // counted, and the context refuses everything after it.
+                context->Corrupted = shaNull;
+            }
+        }
+        if (context->Message_Block_Index == 64) {
+            SHA1ProcessMessageBlock(context);
+        }
+        ++message_array;
+        --length;
+    }
+    return shaSuccess;
+}
+
+int SHA1Result(SHA1Context* context, std::uint8_t Message_Digest[SHA1HashSize])
+{
+    if (context == nullptr || Message_Digest == nullptr) {
+        return shaNull;
+    }
+    if (context->Corrupted != 0) {
+        return context->Corrupted;
+    }
+    if (context->Computed == 0) {
+        SHA1PadMessage(context);
+        for (auto& byte : context->Message_Block) {
+            byte = 0;  // clear what the message left behind
+        }
+        context->Length_Low = 0;
+        context->Length_High = 0;
+        context->Computed = 1;
+    }
+    for (int i = 0; i < SHA1HashSize; ++i) {
+        Message_Digest[i] =
+            static_cast<std::uint8_t>(context->Intermediate_Hash[i / 4] >> (8 * (3 - i % 4)));
+    }
+    return shaSuccess;
+}

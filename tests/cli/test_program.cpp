@@ -1,0 +1,121 @@
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "run_program.h"
+#include "tests/support/scratch_dir.h"
+
+namespace {
+
+using Program = ScratchDir;
+
+const std::string banner =
+    "Torvanix - Copyright (c) 2026 The Torvanix Authors\n"
+    "Credit and citation for SHA1 code: RFC3174\n"
+    "\n";
+
+const std::string abc = "A9993E364706816ABA3E25717850C26C9CD0D89D";
+const std::string abd = "CB4CC28DF0FDBE0ECF9D9662E294B118092A5735";
+
+std::string missing(const std::string& name)
+{
+    return "couldn't open file '" + name + "'\n";
+}
+
+// The name as the 20-byte column shows it: padded with spaces or cut.
+std::string column(const std::string& name)
+{
+    return name.size() >= 20 ? name.substr(0, 20) : name + std::string(20 - name.size(), ' ');
+}
+
+std::string line(const std::string& text, const std::string& name, const char* marker = "")
+{
+    return "SHA1=" + text + " " + column(name) + marker + "\n";
+}
+
+ProgramRun expect_clean_run(const std::vector<std::string>& args)
+{
+    ProgramRun run = run_torvanix(args);
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.err, "");
+    return run;
+}
+
+TEST_F(Program, WithoutNamesPrintsUsage)
+{
+    EXPECT_EQ(expect_clean_run({}).out, banner + "torvanix <filename> [filename2]...\n");
+}
+
+TEST_F(Program, OneLinePerFileComparedWithThePreviousName)
+{
+    write_file("a.txt", "abc");
+    write_file("b.txt", "abd");
+    write_file("copy-of-a", "abc");
+
+    EXPECT_EQ(expect_clean_run({"a.txt"}).out, banner + line(abc, "a.txt"));
+    EXPECT_EQ(expect_clean_run({"a.txt", "a.txt"}).out,
+              banner + line(abc, "a.txt") + line(abc, "a.txt", " [MATCH]"));
+    EXPECT_EQ(expect_clean_run({"a.txt", "copy-of-a", "b.txt"}).out,
+              banner + line(abc, "a.txt") + line(abc, "copy-of-a", " [MATCH]") +
+                  line(abd, "b.txt", " [NO MATCH]"));
+    // The third name is compared with the second, not the first.
+    EXPECT_EQ(expect_clean_run({"a.txt", "b.txt", "a.txt"}).out,
+              banner + line(abc, "a.txt") + line(abd, "b.txt", " [NO MATCH]") +
+                  line(abc, "a.txt", " [NO MATCH]"));
+}
+
+TEST_F(Program, NameColumnIsTwentyBytes)
+{
+    const std::string twenty = "exactly-twenty-bytes";
+    const std::string twenty_one = "twenty-one-bytes-long";
+    // 19 ASCII bytes, then a two-byte UTF-8 letter that the column splits.
+    const std::string multibyte = std::string(19, 'm') + "\xC3\xA9";
+    write_file(twenty, "abc");
+    write_file(twenty_one, "abc");
+    write_file(multibyte, "abc");
+    EXPECT_EQ(expect_clean_run({twenty, twenty_one, multibyte}).out,
+              banner + "SHA1=" + abc + " exactly-twenty-bytes\n" + "SHA1=" + abc +
+                  " twenty-one-bytes-lon [MATCH]\n" + "SHA1=" + abc + " " +
+                  std::string(19, 'm') + "\xC3" + " [MATCH]\n");
+}
+
+TEST_F(Program, ErrorTextsAreComparedLikeDigests)
+{
+    write_file("a.txt", "abc");
+    // An error text spans two lines: its own newline comes before the name.
+    EXPECT_EQ(expect_clean_run({"gone", "gone", "GONE", "a.txt", "a.txt", "gone"}).out,
+              banner + line(missing("gone"), "gone") +
+                  line(missing("gone"), "gone", " [MATCH]") +
+                  line(missing("GONE"), "GONE", " [MATCH]") +
+                  line(abc, "a.txt", " [NO MATCH]") + line(abc, "a.txt", " [MATCH]") +
+                  line(missing("gone"), "gone", " [NO MATCH]"));
+}
+
+TEST_F(Program, OddNamesAreUsedAsTyped)
+{
+    write_file("x.txt", "abc");
+    EXPECT_EQ(expect_clean_run({"", "*.txt", "x?txt", "."}).out,
+              banner + line(missing(""), "") + line(missing("*.txt"), "*.txt", " [NO MATCH]") +
+                  line(missing("x?txt"), "x?txt", " [NO MATCH]") +
+                  line(missing("."), ".", " [NO MATCH]"));
+}
+
+TEST_F(Program, LongNamesDoNotOverflow)
+{
+    std::string long_name(3000, 'n');
+    std::string shown = "couldn't open file '" + long_name.substr(0, 1001) + "'\n";
+    EXPECT_EQ(expect_clean_run({long_name, long_name}).out,
+              banner + line(shown, long_name) + line(shown, long_name, " [MATCH]"));
+}
+
+TEST_F(Program, OutputThatCannotBeWrittenIsNotAnError)
+{
+    write_file("a.txt", "abc");
+    for (OutputTo output : {OutputTo::closed, OutputTo::broken_pipe}) {
+        ProgramRun run = run_torvanix({"a.txt", "a.txt"}, output);
+        EXPECT_EQ(run.exit_code, 0);
+        EXPECT_EQ(run.err, "");
+    }
+}
+
+}  // namespace
