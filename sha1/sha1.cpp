@@ -2,6 +2,8 @@
 // padding and digest output. Block compression is behind transform.h.
 #include "sha1.h"
 
+#include <cstring>
+
 #include "transform.h"
 
 namespace {
@@ -75,22 +77,56 @@ int SHA1Input(SHA1Context* context, const std::uint8_t* message_array, unsigned 
         return context->Corrupted;
     }
 
-    while (length != 0 && context->Corrupted == 0) {
-        context->Message_Block[context->Message_Block_Index++] = *message_array;
-        context->Length_Low += 8;
-        if (context->Length_Low == 0) {
-            context->Length_High++;
-            if (context->Length_High == 0) {
-                // The message has reached 2^64 bits: this byte is still
-                // counted, and the context refuses everything after it.
-                context->Corrupted = shaNull;
+    const std::uint64_t bits = (std::uint64_t{context->Length_High} << 32) | context->Length_Low;
+    if (length > ~bits / 8) {
+        // This call reaches the 2^64-bit limit: count byte by byte, storing
+        // and counting the byte whose count overflows and refusing the rest.
+        while (length != 0 && context->Corrupted == 0) {
+            context->Message_Block[context->Message_Block_Index++] = *message_array;
+            context->Length_Low += 8;
+            if (context->Length_Low == 0) {
+                context->Length_High++;
+                if (context->Length_High == 0) {
+                    context->Corrupted = shaNull;
+                }
             }
+            if (context->Message_Block_Index == 64) {
+                SHA1ProcessMessageBlock(context);
+            }
+            ++message_array;
+            --length;
         }
+        return shaSuccess;
+    }
+
+    // The whole call fits under the limit, so the count is added at once and
+    // the bytes move in pieces: fill a partly filled block first, run whole
+    // blocks straight from the caller's buffer, then keep the tail.
+    const std::uint64_t new_bits = bits + 8 * std::uint64_t{length};
+    context->Length_Low = static_cast<std::uint32_t>(new_bits);
+    context->Length_High = static_cast<std::uint32_t>(new_bits >> 32);
+
+    if (context->Message_Block_Index != 0) {
+        const unsigned int room = 64u - static_cast<unsigned int>(context->Message_Block_Index);
+        const unsigned int piece = length < room ? length : room;
+        std::memcpy(context->Message_Block + context->Message_Block_Index, message_array, piece);
+        context->Message_Block_Index =
+            static_cast<std::int16_t>(context->Message_Block_Index + piece);
+        message_array += piece;
+        length -= piece;
         if (context->Message_Block_Index == 64) {
             SHA1ProcessMessageBlock(context);
         }
-        ++message_array;
-        --length;
+    }
+    if (length >= 64) {
+        const unsigned int blocks = length / 64;
+        sha1_process_blocks(context->Intermediate_Hash, message_array, blocks);
+        message_array += 64 * std::size_t{blocks};
+        length -= 64 * blocks;
+    }
+    if (length != 0) {
+        std::memcpy(context->Message_Block, message_array, length);
+        context->Message_Block_Index = static_cast<std::int16_t>(length);
     }
     return shaSuccess;
 }

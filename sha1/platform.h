@@ -1,0 +1,49 @@
+// Internal to the SHA-1 engine: the compiler- and CPU-specific spellings the
+// transforms need, kept in this one place.
+#pragma once
+
+#if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)
+#define TORVANIX_SHA1_X86 1
+#endif
+#if defined(__aarch64__) || defined(_M_ARM64)
+#define TORVANIX_SHA1_ARM64 1
+#endif
+
+// TORVANIX_HW_SHA1 is set by the build (default on); off leaves out the
+// transforms that use dedicated SHA-1 instructions.
+#if defined(TORVANIX_HW_SHA1) && defined(TORVANIX_SHA1_X86)
+#define TORVANIX_SHA1_HAVE_SHANI 1
+#endif
+#if defined(TORVANIX_HW_SHA1) && defined(TORVANIX_SHA1_ARM64)
+#define TORVANIX_SHA1_HAVE_ARMV8 1
+#endif
+#if defined(TORVANIX_SHA1_X86)
+#define TORVANIX_SHA1_HAVE_SSSE3 1
+#define TORVANIX_SHA1_HAVE_AVX2 1
+#endif
+
+// GCC and Clang compile intrinsics only inside functions that enable the
+// instruction set; MSVC accepts them anywhere. The functions carrying these
+// attributes are called only after the CPU has been checked.
+#if defined(_MSC_VER) && !defined(__clang__)
+#define TORVANIX_TARGET_SHANI
+#define TORVANIX_TARGET_SSSE3
+#define TORVANIX_TARGET_AVX2
+#define TORVANIX_ALWAYS_INLINE __forceinline
+#else
+#define TORVANIX_TARGET_SHANI __attribute__((target("sha,sse4.1,ssse3")))
+#define TORVANIX_TARGET_SSSE3 __attribute__((target("ssse3")))
+#define TORVANIX_TARGET_AVX2 __attribute__((target("avx2,bmi,bmi2")))
+#define TORVANIX_ALWAYS_INLINE inline __attribute__((always_inline))
+#endif
+
+// What the processor and operating system allow, read once at start-up.
+struct sha1_cpu_features {
+    bool ssse3;
+    bool sse41;
+    bool avx2;  // AVX2, BMI1 and BMI2, with the OS saving the YMM registers
+    bool shani;
+    bool armv8_sha1;
+};
+
+sha1_cpu_features sha1_read_cpu_features();
