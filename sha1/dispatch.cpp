@@ -26,11 +26,15 @@ sha1_transform_list sha1_usable_transforms()
     return list;
 }
 
-const sha1_transform_entry& sha1_chosen_transform()
-{
-    static const sha1_transform_entry chosen = sha1_usable_transforms().entries[0];
-    return chosen;
-}
+namespace {
+
+// Chosen while the program starts, before main, and never changed: no lock or
+// first-use check on the hashing path.
+const sha1_transform_entry chosen = sha1_usable_transforms().entries[0];
+
+}  // namespace
+
+const sha1_transform_entry& sha1_chosen_transform() { return chosen; }
 
 void sha1_process_blocks(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks)
 {

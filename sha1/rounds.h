@@ -12,11 +12,14 @@ inline constexpr std::uint32_t K1 = 0x6ED9EBA1;  // rounds 20-39
 inline constexpr std::uint32_t K2 = 0x8F1BBCDC;  // rounds 40-59
 inline constexpr std::uint32_t K3 = 0xCA62C1D6;  // rounds 60-79
 
-// The round functions, in forms with fewer operations than the textbook ones
-// but equal values: choose = (b & c) | (~b & d), majority = (b & c) | (b & d) | (c & d).
+// The round functions. The two terms of choose and of majority never have a
+// bit set in common, so adding them equals the textbook's OR; written as sums
+// they let the compiler add the term that does not depend on b (the value
+// the previous round just produced) early, which shortens the chain from one
+// round to the next.
 inline std::uint32_t f_choose(std::uint32_t b, std::uint32_t c, std::uint32_t d)
 {
-    return d ^ (b & (c ^ d));
+    return (b & c) + (~b & d);
 }
 inline std::uint32_t f_parity(std::uint32_t b, std::uint32_t c, std::uint32_t d)
 {
@@ -24,7 +27,7 @@ inline std::uint32_t f_parity(std::uint32_t b, std::uint32_t c, std::uint32_t d)
 }
 inline std::uint32_t f_majority(std::uint32_t b, std::uint32_t c, std::uint32_t d)
 {
-    return (b & c) | (d & (b | c));
+    return (c & d) + (b & (c ^ d));
 }
 
 }  // namespace sha1_rounds
@@ -35,7 +38,7 @@ inline std::uint32_t f_majority(std::uint32_t b, std::uint32_t c, std::uint32_t 
 // round constant.
 #define SHA1_ROUND(a, b, c, d, e, f, wk)                       \
     do {                                                       \
-        e += std::rotl(a, 5) + sha1_rounds::f(b, c, d) + (wk); \
+        e += (wk) + sha1_rounds::f(b, c, d) + std::rotl(a, 5); \
         b = std::rotl(b, 30);                                  \
     } while (0)
 
@@ -57,3 +60,27 @@ inline std::uint32_t f_majority(std::uint32_t b, std::uint32_t c, std::uint32_t 
         for (int t = 40; t < 60; t += 5) SHA1_FIVE_ROUNDS(t, f_majority, WK2); \
         for (int t = 60; t < 80; t += 5) SHA1_FIVE_ROUNDS(t, f_parity, WK3);   \
     } while (0)
+
+namespace sha1_rounds {
+
+// Round T over working variables that rename themselves every round: A of
+// round T is v[(5 - T % 5) % 5], B the next, and so on. `wk` is the message
+// word plus the round constant.
+template <int T>
+inline void round(std::uint32_t (&v)[5], std::uint32_t wk)
+{
+    std::uint32_t& a = v[(100 - T) % 5];
+    std::uint32_t& b = v[(101 - T) % 5];
+    std::uint32_t& c = v[(102 - T) % 5];
+    std::uint32_t& d = v[(103 - T) % 5];
+    std::uint32_t& e = v[(104 - T) % 5];
+    if constexpr (T < 20) {
+        SHA1_ROUND(a, b, c, d, e, f_choose, wk);
+    } else if constexpr (T < 40 || T >= 60) {
+        SHA1_ROUND(a, b, c, d, e, f_parity, wk);
+    } else {
+        SHA1_ROUND(a, b, c, d, e, f_majority, wk);
+    }
+}
+
+}  // namespace sha1_rounds

@@ -1,5 +1,7 @@
 // Portable SHA-1 compression function: the full 80-word message schedule is
 // built first, then the 80 rounds run over it.
+#include <utility>
+
 #include "rounds.h"
 #include "transform.h"
 
@@ -11,11 +13,25 @@ inline std::uint32_t load_be32(const std::uint8_t* p)
            std::uint32_t{p[3]};
 }
 
+constexpr std::uint32_t round_constant(int t)
+{
+    return t < 20   ? sha1_rounds::K0
+           : t < 40 ? sha1_rounds::K1
+           : t < 60 ? sha1_rounds::K2
+                    : sha1_rounds::K3;
+}
+
+template <int... T>
+inline void eighty_rounds(std::integer_sequence<int, T...>, std::uint32_t (&v)[5],
+                          const std::uint32_t (&W)[80])
+{
+    (sha1_rounds::round<T>(v, W[T] + round_constant(T)), ...);
+}
+
 }  // namespace
 
 void sha1_transform_portable(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks)
 {
-    using namespace sha1_rounds;
     for (; blocks != 0; --blocks, data += 64) {
         std::uint32_t W[80];
         for (int t = 0; t < 16; ++t) {
@@ -25,26 +41,10 @@ void sha1_transform_portable(std::uint32_t state[5], const std::uint8_t* data, s
             W[t] = std::rotl(W[t - 3] ^ W[t - 8] ^ W[t - 14] ^ W[t - 16], 1);
         }
 
-        std::uint32_t a = state[0];
-        std::uint32_t b = state[1];
-        std::uint32_t c = state[2];
-        std::uint32_t d = state[3];
-        std::uint32_t e = state[4];
-
-#define WK0(i) (K0 + W[i])
-#define WK1(i) (K1 + W[i])
-#define WK2(i) (K2 + W[i])
-#define WK3(i) (K3 + W[i])
-        SHA1_EIGHTY_ROUNDS(WK0, WK1, WK2, WK3);
-#undef WK0
-#undef WK1
-#undef WK2
-#undef WK3
-
-        state[0] += a;
-        state[1] += b;
-        state[2] += c;
-        state[3] += d;
-        state[4] += e;
+        std::uint32_t v[5] = {state[0], state[1], state[2], state[3], state[4]};
+        eighty_rounds(std::make_integer_sequence<int, 80>{}, v, W);
+        for (int i = 0; i < 5; ++i) {
+            state[i] += v[i];
+        }
     }
 }

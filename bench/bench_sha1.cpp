@@ -1,0 +1,69 @@
+// Throughput of each block transform this processor runs, and of the whole
+// engine (reset, input, result) with the chosen one, per input size.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sha1/sha1.h"
+#include "sha1/transform.h"
+
+namespace {
+
+const std::int64_t sizes[] = {64, 1024, 16384, 1 << 20};
+
+std::vector<std::uint8_t> input(std::size_t n)
+{
+    std::vector<std::uint8_t> v(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        v[i] = static_cast<std::uint8_t>(i * 131 + 7);
+    }
+    return v;
+}
+
+void transform_bench(benchmark::State& state, sha1_transform_fn fn)
+{
+    const auto data = input(static_cast<std::size_t>(state.range(0)));
+    std::uint32_t h[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
+    for (auto _ : state) {
+        fn(h, data.data(), data.size() / 64);
+        benchmark::DoNotOptimize(h);
+    }
+    state.SetBytesProcessed(state.iterations() * state.range(0));
+}
+
+void engine_bench(benchmark::State& state)
+{
+    const auto data = input(static_cast<std::size_t>(state.range(0)));
+    std::uint8_t digest[SHA1HashSize];
+    for (auto _ : state) {
+        SHA1Context context;
+        SHA1Reset(&context);
+        SHA1Input(&context, data.data(), static_cast<unsigned>(data.size()));
+        SHA1Result(&context, digest);
+        benchmark::DoNotOptimize(digest);
+    }
+    state.SetBytesProcessed(state.iterations() * state.range(0));
+    state.SetLabel(sha1_chosen_transform().name);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const sha1_transform_list list = sha1_usable_transforms();
+    for (int i = 0; i < list.count; ++i) {
+        auto* b =
+            benchmark::RegisterBenchmark((std::string("transform/") + list.entries[i].name).c_str(),
+                                         transform_bench, list.entries[i].fn);
+        for (std::int64_t n : sizes) b->Arg(n);
+    }
+    auto* e = benchmark::RegisterBenchmark("engine", engine_bench);
+    for (std::int64_t n : sizes) e->Arg(n);
+
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Times torvanix against sha1sum and openssl on this machine and prints a
+# table. Commands of one comparison run in alternation (A B A B ...), so a
+# change in the machine's speed during the run affects all of them alike.
+#
+#   bench/compare.sh [ROUNDS]      (default 7; scratch files go to $TMPDIR)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+rounds=${1:-7}
+
+cmake --preset bench >/dev/null && cmake --build --preset bench >/dev/null
+cmake --preset bench-nohw >/dev/null && cmake --build --preset bench-nohw >/dev/null
+tv=build/bench/torvanix
+tv_nohw=build/bench-nohw/torvanix
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/torvanix-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+big=$work/1GiB.bin
+head -c $((1 << 30)) /dev/urandom >"$big"
+cat "$big" >/dev/null  # into the page cache
+mkdir "$work/small"
+for i in $(seq -w 1 3000); do head -c 1024 /dev/urandom >"$work/small/f$i"; done
+small=("$work"/small/f*)
+
+have() { command -v "$1" >/dev/null 2>&1; }
+masked="OPENSSL_ia32cap=:~0x20000000"  # openssl without its SHA-extension code
+
+printf 'CPU: %s\n' "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
+printf 'transform chosen: %s (default build)\n\n' \
+  "$(build/bench/bench_sha1 --benchmark_filter=engine/64 2>/dev/null | awk '/engine/ {print $NF}')"
+
+# compare LABEL COMMAND [LABEL COMMAND]... : runs the commands in
+# alternation $rounds times (after one warm-up run each) and prints the
+# median and best wall time of each, and the median's ratio to the first.
+compare() {
+  local -a labels=() cmds=() times=()
+  while [ $# -gt 0 ]; do labels+=("$1"); cmds+=("$2"); shift 2; done
+  local n=${#cmds[@]} i r
+  for ((i = 0; i < n; i++)); do eval "${cmds[i]}" >/dev/null 2>&1; times[i]=""; done
+  for ((r = 0; r < rounds; r++)); do
+    for ((i = 0; i < n; i++)); do
+      local t0=$EPOCHREALTIME
+      eval "${cmds[i]}" >/dev/null 2>&1
+      local t1=$EPOCHREALTIME
+      times[i]+="$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f ", b - a }')"
+    done
+  done
+  local base=""
+  printf '  %-44s %9s %9s %8s\n' command median best ratio
+  for ((i = 0; i < n; i++)); do
+    read -r med best < <(tr ' ' '\n' <<<"${times[i]}" | grep . | sort -n |
+      awk '{ v[NR] = $1 } END { m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; print m, v[1] }')
+    [ -z "$base" ] && base=$med
+    printf '  %-44s %8.3fs %8.3fs %7.2fx\n' "${labels[i]}" "$med" "$best" \
+      "$(awk -v a="$med" -v b="$base" 'BEGIN { print a / b }')"
+  done
+  echo
+}
+
+echo "1 GiB file in the page cache, $rounds alternating rounds (ratio: to the first line)"
+args=("torvanix" "$tv $big")
+have openssl && args+=("openssl dgst -sha1" "openssl dgst -sha1 $big")
+have sha1sum && args+=("sha1sum" "sha1sum $big")
+compare "${args[@]}"
+
+echo "1 GiB file, without SHA instructions"
+args=("torvanix -DTORVANIX_HW_SHA1=OFF" "$tv_nohw $big")
+have openssl && args+=("openssl dgst -sha1, SHA extensions masked" "$masked openssl dgst -sha1 $big")
+compare "${args[@]}"
+
+echo "3000 files of 1 KiB in one run"
+args=("torvanix" "$tv ${small[*]}")
+have sha1sum && args+=("sha1sum" "sha1sum ${small[*]}")
+compare "${args[@]}"
+
+echo "Peak resident memory on the 1 GiB file"
+for c in "$tv $big" "sha1sum $big"; do
+  have "${c%% *}" || continue
+  kb=$(/usr/bin/time -f %M $c 2>&1 >/dev/null | tail -1)
+  printf '  %-44s %6s KiB\n' "${c%% *}" "$kb"
+done
+echo
+
+echo "Engine in memory, 16 KiB inputs (MB/s, higher is better; alternating)"
+for ((r = 0; r < 3; r++)); do
+  for b in build/bench/bench_sha1 build/bench-nohw/bench_sha1; do
+    $b --benchmark_filter='/16384$' --benchmark_min_time=1 2>/dev/null |
+      awk -v tag="${b%/bench_sha1}" '/bytes_per_second/ { for (i = 1; i <= NF; i++) if ($i ~ /^bytes_per_second=/) v = $i; sub("bytes_per_second=", "", v);
+        if (v ~ /G\/s/) { sub("G/s", "", v); v *= 1073.741824 } else { sub("M/s", "", v); v *= 1.048576 }
+        printf "  %-44s %7.0f\n", tag " " $1, v }'
+  done
+  if have openssl; then
+    openssl speed -bytes 16384 -seconds 2 sha1 2>/dev/null | awk '/^sha1/ { printf "  %-44s %7.0f\n", "openssl speed sha1", $2 * 1.024 / 1000 }'
+    env "$masked" openssl speed -bytes 16384 -seconds 2 sha1 2>/dev/null | awk '/^sha1/ { printf "  %-44s %7.0f\n", "openssl speed sha1 (SHA extensions masked)", $2 * 1.024 / 1000 }'
+  fi
+done
+
+if have hyperfine; then
+  echo
+  echo "hyperfine, 1 GiB file"
+  hcmds=("$tv $big")
+  have openssl && hcmds+=("openssl dgst -sha1 $big")
+  have sha1sum && hcmds+=("sha1sum $big")
+  hyperfine -N --warmup 1 --runs 5 --style basic "${hcmds[@]}" 2>&1 | grep -v '^ *$' | sed "s|$work/||g"
+fi
