@@ -2,6 +2,15 @@
 
 #if defined(_WIN32)
 
+#if defined(__MINGW32__)
+// Tells the mingw-w64 start-up code not to expand wildcards in the command
+// line: every argument is a file name, used as typed. (MSVC's start-up code
+// never expands them.)
+extern "C" {
+int _dowildcard = 0;
+}
+#endif
+
 void prepare_console()
 {
     // Nothing to do: a broken pipe only makes writes fail, and standard

@@ -7,10 +7,7 @@
 
 namespace {
 
-char ascii_lower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
+char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Compares whole strings, treating ASCII letters of either case as equal and
 // every other byte exactly, whatever the locale.

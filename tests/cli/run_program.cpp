@@ -1,4 +1,139 @@
+// Starting the program and collecting its output, once for POSIX and once
+// for Windows.
 #include "run_program.h"
+
+#include <cstdio>
+
+#if defined(_WIN32)
+
+#include <windows.h>
+
+namespace {
+
+std::string read_handle(HANDLE handle)
+{
+    std::string data;
+    char chunk[4096];
+    DWORD n;
+    while (ReadFile(handle, chunk, sizeof chunk, &n, nullptr) && n > 0) {
+        data.append(chunk, n);
+    }
+    CloseHandle(handle);
+    return data;
+}
+
+std::string text_of(const std::string& raw)
+{
+    std::string text;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
+        text += raw[i];
+    }
+    return text;
+}
+
+// torvanix.exe is built next to the test programs.
+std::string program_path()
+{
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string dir(path, n);
+    return dir.substr(0, dir.find_last_of("\\/") + 1) + "torvanix.exe";
+}
+
+// Quotes one argument so that the runtime's splitting gives it back whole.
+std::string quoted(const std::string& arg)
+{
+    std::string q(1, '"');
+    std::size_t backslashes = 0;
+    for (char ch : arg) {
+        if (ch == '\\') {
+            ++backslashes;
+            continue;
+        }
+        q.append(ch == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        q += ch;
+    }
+    q.append(2 * backslashes, '\\');
+    q.append(1, '"');
+    return q;
+}
+
+}  // namespace
+
+ProgramRun run_torvanix_command_line(const std::string& arguments, OutputTo output)
+{
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE out_read = nullptr, out_write = nullptr, err_read = nullptr, err_write = nullptr;
+    if (!CreatePipe(&err_read, &err_write, &inherit, 0)) return {};
+    SetHandleInformation(err_read, HANDLE_FLAG_INHERIT, 0);
+
+    char out_file[MAX_PATH] = {};
+    if (output == OutputTo::file) {
+        char dir[MAX_PATH];
+        GetTempPathA(MAX_PATH, dir);
+        GetTempFileNameA(dir, "tvx", 0, out_file);
+        out_write = CreateFileA(out_file, GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    } else if (output != OutputTo::closed) {
+        if (!CreatePipe(&out_read, &out_write, &inherit, 0)) return {};
+        SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
+        if (output == OutputTo::broken_pipe) {
+            CloseHandle(out_read);
+            out_read = nullptr;
+        }
+    }
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nullptr;
+    startup.hStdOutput = out_write;
+    startup.hStdError = err_write;
+
+    const std::string program = program_path();
+    std::string command_line = quoted(program);
+    if (!arguments.empty()) {
+        command_line.append(1, ' ').append(arguments);
+    }
+    PROCESS_INFORMATION process = {};
+    const BOOL started = CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr,
+                                        TRUE, 0, nullptr, nullptr, &startup, &process);
+    if (out_write) CloseHandle(out_write);
+    CloseHandle(err_write);
+
+    ProgramRun run;
+    if (out_read) run.raw_out = read_handle(out_read);
+    run.err = read_handle(err_read);
+    if (started) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD code;
+        if (GetExitCodeProcess(process.hProcess, &code)) run.exit_code = static_cast<int>(code);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    if (output == OutputTo::file) {
+        HANDLE in = CreateFileA(out_file, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+        run.raw_out = read_handle(in);
+        DeleteFileA(out_file);
+    }
+    run.out = text_of(run.raw_out);
+    return run;
+}
+
+ProgramRun run_torvanix(const std::vector<std::string>& args, OutputTo output)
+{
+    std::string arguments;
+    for (const std::string& arg : args) {
+        if (!arguments.empty()) arguments.append(1, ' ');
+        arguments.append(quoted(arg));
+    }
+    return run_torvanix_command_line(arguments, output);
+}
+
+#else
 
 #include <fcntl.h>
 #include <signal.h>
@@ -22,6 +157,23 @@ std::string read_all(int fd)
     return data;
 }
 
+// The command that starts the program: an emulator first in cross builds.
+std::vector<std::string> program_command()
+{
+    std::vector<std::string> command;
+#if defined(TORVANIX_LAUNCHER)
+    std::string launcher = TORVANIX_LAUNCHER;
+    for (std::size_t start = 0;;) {
+        std::size_t bar = launcher.find('|', start);
+        command.push_back(launcher.substr(start, bar - start));
+        if (bar == std::string::npos) break;
+        start = bar + 1;
+    }
+#endif
+    command.push_back(TORVANIX_EXE);
+    return command;
+}
+
 }  // namespace
 
 ProgramRun run_torvanix(const std::vector<std::string>& args, OutputTo output)
@@ -34,12 +186,19 @@ ProgramRun run_torvanix(const std::vector<std::string>& args, OutputTo output)
     if (output == OutputTo::broken_pipe) {
         close(out_pipe[0]);
     }
+    char out_file[] = "/tmp/torvanix-out-XXXXXX";
+    int out_fd = -1;
+    if (output == OutputTo::file) {
+        out_fd = mkstemp(out_file);
+    }
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     if (output == OutputTo::closed) {
         posix_spawn_file_actions_addclose(&actions, 1);
+    } else if (output == OutputTo::file) {
+        posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
     } else {
         posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
     }
@@ -55,33 +214,41 @@ ProgramRun run_torvanix(const std::vector<std::string>& args, OutputTo output)
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
 
+    std::vector<std::string> words = program_command();
+    words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
-    std::string program = TORVANIX_EXE;
-    argv.push_back(program.data());
-    std::vector<std::string> copies = args;
-    for (std::string& arg : copies) {
-        argv.push_back(arg.data());
+    for (std::string& word : words) {
+        argv.push_back(word.data());
     }
     argv.push_back(nullptr);
 
     pid_t pid;
-    int spawned = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+    int spawned = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     close(out_pipe[1]);
     close(err_pipe[1]);
 
     ProgramRun run;
-    if (output != OutputTo::broken_pipe) {
-        run.out = read_all(out_pipe[0]);
+    if (output == OutputTo::pipe) {
+        run.raw_out = read_all(out_pipe[0]);
+    } else if (output != OutputTo::broken_pipe) {
+        close(out_pipe[0]);
     }
     run.err = read_all(err_pipe[0]);
-    if (spawned != 0) {
-        return run;
+    if (spawned == 0) {
+        int status;
+        if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
+            run.exit_code = WEXITSTATUS(status);
+        }
     }
-    int status;
-    if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
-        run.exit_code = WEXITSTATUS(status);
+    if (output == OutputTo::file) {
+        lseek(out_fd, 0, SEEK_SET);
+        run.raw_out = read_all(out_fd);
+        unlink(out_file);
     }
+    run.out = run.raw_out;
     return run;
 }
+
+#endif

@@ -2,42 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include "expected_output.h"
 #include "run_program.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
-
-using Program = ScratchDir;
-
-const std::string banner =
-    "Torvanix - Copyright (c) 2026 The Torvanix Authors\n"
-    "Credit and citation for SHA1 code: RFC3174\n"
-    "\n";
-
-const std::string abc = "A9993E364706816ABA3E25717850C26C9CD0D89D";
-const std::string abd = "CB4CC28DF0FDBE0ECF9D9662E294B118092A5735";
-
-std::string missing(const std::string& name)
-{
-    return "couldn't open file '" + name + "'\n";
-}
-
-// The name as the 20-byte column shows it: padded with spaces or cut.
-std::string column(const std::string& name)
-{
-    return name.size() >= 20 ? name.substr(0, 20) : name + std::string(20 - name.size(), ' ');
-}
-
-std::string line(const std::string& text, const std::string& name, const char* marker = "")
-{
-    return "SHA1=" + text + " " + column(name) + marker + "\n";
-}
 
 ProgramRun expect_clean_run(const std::vector<std::string>& args)
 {
     ProgramRun run = run_torvanix(args);
     EXPECT_EQ(run.exit_code, 0);
     EXPECT_EQ(run.err, "");
+#if defined(_WIN32)
+    EXPECT_EQ(run.raw_out, with_crlf(run.out));  // every line end, not just some
+#endif
     return run;
 }
 
@@ -75,8 +53,8 @@ TEST_F(Program, NameColumnIsTwentyBytes)
     write_file(multibyte, "abc");
     EXPECT_EQ(expect_clean_run({twenty, twenty_one, multibyte}).out,
               banner + "SHA1=" + abc + " exactly-twenty-bytes\n" + "SHA1=" + abc +
-                  " twenty-one-bytes-lon [MATCH]\n" + "SHA1=" + abc + " " +
-                  std::string(19, 'm') + "\xC3" + " [MATCH]\n");
+                  " twenty-one-bytes-lon [MATCH]\n" + "SHA1=" + abc + " " + std::string(19, 'm') +
+                  "\xC3" + " [MATCH]\n");
 }
 
 TEST_F(Program, ErrorTextsAreComparedLikeDigests)
@@ -84,11 +62,9 @@ TEST_F(Program, ErrorTextsAreComparedLikeDigests)
     write_file("a.txt", "abc");
     // An error text spans two lines: its own newline comes before the name.
     EXPECT_EQ(expect_clean_run({"gone", "gone", "GONE", "a.txt", "a.txt", "gone"}).out,
-              banner + line(missing("gone"), "gone") +
-                  line(missing("gone"), "gone", " [MATCH]") +
-                  line(missing("GONE"), "GONE", " [MATCH]") +
-                  line(abc, "a.txt", " [NO MATCH]") + line(abc, "a.txt", " [MATCH]") +
-                  line(missing("gone"), "gone", " [NO MATCH]"));
+              banner + line(missing("gone"), "gone") + line(missing("gone"), "gone", " [MATCH]") +
+                  line(missing("GONE"), "GONE", " [MATCH]") + line(abc, "a.txt", " [NO MATCH]") +
+                  line(abc, "a.txt", " [MATCH]") + line(missing("gone"), "gone", " [NO MATCH]"));
 }
 
 TEST_F(Program, OddNamesAreUsedAsTyped)

@@ -79,18 +79,24 @@ TEST(Sha1Transforms, AgreeOnExtremeBlocks)
     }
 }
 
+// On x86 Linux the expected choice follows from the processor's flags.
+#if !defined(TORVANIX_EXPECTED_TRANSFORM) && defined(__linux__) && \
+    (defined(__x86_64__) || defined(__i386__))
+#define TORVANIX_EXPECT_FROM_CPUINFO 1
 std::set<std::string> cpu_flags()
 {
     std::ifstream cpuinfo("/proc/cpuinfo");
     std::string line;
     while (std::getline(cpuinfo, line)) {
-        if (line.rfind("flags", 0) == 0 || line.rfind("Features", 0) == 0) {
+        if (line.rfind("flags", 0) == 0) {
             std::istringstream words(line.substr(line.find(':') + 1));
             return {std::istream_iterator<std::string>(words), {}};
         }
     }
     return {};
 }
+
+#endif
 
 // The dispatcher picks the first usable transform, and the list matches what
 // the processor reports. The build can name the transform it expects (cross
@@ -105,7 +111,7 @@ TEST(Sha1Transforms, DispatcherChoosesTheFastestUsable)
 
 #if defined(TORVANIX_EXPECTED_TRANSFORM)
     EXPECT_STREQ(sha1_chosen_transform().name, TORVANIX_EXPECTED_TRANSFORM);
-#elif defined(__linux__) && (defined(__x86_64__) || defined(__i386__))
+#elif defined(TORVANIX_EXPECT_FROM_CPUINFO)
     const std::set<std::string> flags = cpu_flags();
     const bool avx2 = flags.count("avx2") && flags.count("bmi1") && flags.count("bmi2");
     std::string expected = "portable";
