@@ -5,6 +5,8 @@
 #include <bit>
 #include <cstdint>
 
+#include "platform.h"
+
 namespace sha1_rounds {
 
 inline constexpr std::uint32_t K0 = 0x5A827999;  // rounds 0-19
@@ -17,15 +19,15 @@ inline constexpr std::uint32_t K3 = 0xCA62C1D6;  // rounds 60-79
 // they let the compiler add the term that does not depend on b (the value
 // the previous round just produced) early, which shortens the chain from one
 // round to the next.
-inline std::uint32_t f_choose(std::uint32_t b, std::uint32_t c, std::uint32_t d)
+TORVANIX_ALWAYS_INLINE std::uint32_t f_choose(std::uint32_t b, std::uint32_t c, std::uint32_t d)
 {
     return (b & c) + (~b & d);
 }
-inline std::uint32_t f_parity(std::uint32_t b, std::uint32_t c, std::uint32_t d)
+TORVANIX_ALWAYS_INLINE std::uint32_t f_parity(std::uint32_t b, std::uint32_t c, std::uint32_t d)
 {
     return b ^ c ^ d;
 }
-inline std::uint32_t f_majority(std::uint32_t b, std::uint32_t c, std::uint32_t d)
+TORVANIX_ALWAYS_INLINE std::uint32_t f_majority(std::uint32_t b, std::uint32_t c, std::uint32_t d)
 {
     return (c & d) + (b & (c ^ d));
 }
@@ -67,7 +69,7 @@ namespace sha1_rounds {
 // round T is v[(5 - T % 5) % 5], B the next, and so on. `wk` is the message
 // word plus the round constant.
 template <int T>
-inline void round(std::uint32_t (&v)[5], std::uint32_t wk)
+TORVANIX_ALWAYS_INLINE void round(std::uint32_t (&v)[5], std::uint32_t wk)
 {
     std::uint32_t& a = v[(100 - T) % 5];
     std::uint32_t& b = v[(101 - T) % 5];

@@ -1,8 +1,142 @@
-// The vector-schedule transform for x86 processors with SSSE3.
+// SHA-1 compression for x86 processors with SSSE3 (and neither the SHA
+// extensions nor AVX2): the message schedule is computed four words at a
+// time in SSE registers and the rounds run in general-purpose registers.
+//
+// The rounds of one block run from a table of W[t] + K computed beforehand;
+// while they run, the vector unit fills the other table with the next
+// block's schedule, one group of four words every four rounds.
 #include "platform.h"
 
 #if defined(TORVANIX_SHA1_HAVE_SSSE3)
-#define SHA1_VECTOR_TARGET TORVANIX_TARGET_SSSE3
-#define SHA1_VECTOR_NAME sha1_transform_ssse3
-#include "transform_vector.inc"
+
+#include <immintrin.h>
+
+#include <utility>
+
+#include "rounds.h"
+#include "transform.h"
+
+namespace {
+
+struct vector_constants {
+    __m128i byte_swap;
+    __m128i k[4];
+};
+
+template <int N>
+TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE __m128i rotl_lanes(__m128i x)
+{
+    return _mm_or_si128(_mm_slli_epi32(x, N), _mm_srli_epi32(x, 32 - N));
+}
+
+// Computes schedule group G (W[4G..4G+3], W[4G] in the low lane) of the
+// block at `data` into the ring `w` (group g in w[g % 8]) and its words plus
+// the round constant into wk.
+template <int G>
+TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void schedule_group(__m128i (&w)[8], std::uint32_t* wk,
+                                                                 const std::uint8_t* data,
+                                                                 const vector_constants& c)
+{
+    if constexpr (G < 4) {
+        w[G] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * G)),
+                                c.byte_swap);
+    } else if constexpr (G < 8) {
+        // W[t] = rotl1(W[t-3] ^ W[t-8] ^ W[t-14] ^ W[t-16]). The top lane's
+        // W[t-3] is W[t] of this very group, so it is left out here and its
+        // share, rotl1(W[t]) = rotl2 of the low lane's input, added after.
+        const __m128i x =
+            _mm_xor_si128(_mm_xor_si128(w[G - 4], _mm_alignr_epi8(w[G - 3], w[G - 4], 8)),
+                          _mm_xor_si128(w[G - 2], _mm_srli_si128(w[G - 1], 4)));
+        w[G] = _mm_xor_si128(rotl_lanes<1>(x), rotl_lanes<2>(_mm_slli_si128(x, 12)));
+    } else {
+        // From t = 32 on, W[t] = rotl2(W[t-6] ^ W[t-16] ^ W[t-28] ^ W[t-32]):
+        // no word depends on another of its own group.
+        const __m128i x = _mm_xor_si128(
+            _mm_xor_si128(_mm_alignr_epi8(w[(G - 1) % 8], w[(G - 2) % 8], 8), w[(G - 4) % 8]),
+            _mm_xor_si128(w[(G - 7) % 8], w[G % 8]));
+        w[G % 8] = rotl_lanes<2>(x);
+    }
+    _mm_store_si128(reinterpret_cast<__m128i*>(wk + 4 * G), _mm_add_epi32(w[G % 8], c.k[G / 5]));
+}
+
+template <int... T>
+TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void schedule_block(std::integer_sequence<int, T...>,
+                                                                 __m128i (&w)[8], std::uint32_t* wk,
+                                                                 const std::uint8_t* data,
+                                                                 const vector_constants& c)
+{
+    (schedule_group<T>(w, wk, data, c), ...);
+}
+
+// Round T of one block from `wk`, and every fourth round one group of the
+// schedule of the block at `next` into `wk_next`.
+template <int T>
+TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void round_and_schedule(
+    std::uint32_t (&v)[5], const std::uint32_t* wk, __m128i (&w)[8], std::uint32_t* wk_next,
+    const std::uint8_t* next, const vector_constants& c)
+{
+    sha1_rounds::round<T>(v, wk[T]);
+    if constexpr (T % 4 == 0) {
+        schedule_group<T / 4>(w, wk_next, next, c);
+    }
+}
+
+template <int... T>
+TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void rounds_and_next_schedule(
+    std::integer_sequence<int, T...>, std::uint32_t (&v)[5], const std::uint32_t* wk,
+    __m128i (&w)[8], std::uint32_t* wk_next, const std::uint8_t* next, const vector_constants& c)
+{
+    (round_and_schedule<T>(v, wk, w, wk_next, next, c), ...);
+}
+
+TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void one_block(std::uint32_t (&v)[5],
+                                                            const std::uint32_t* wk,
+                                                            __m128i (&w)[8], std::uint32_t* wk_next,
+                                                            const std::uint8_t* next,
+                                                            const vector_constants& c)
+{
+    const std::uint32_t start[5] = {v[0], v[1], v[2], v[3], v[4]};
+    rounds_and_next_schedule(std::make_integer_sequence<int, 80>{}, v, wk, w, wk_next, next, c);
+    for (int i = 0; i < 5; ++i) {
+        v[i] += start[i];
+    }
+}
+
+}  // namespace
+
+TORVANIX_TARGET_SSSE3 void sha1_transform_ssse3(std::uint32_t state[5], const std::uint8_t* data,
+                                                std::size_t blocks)
+{
+    if (blocks == 0) {
+        return;
+    }
+    const vector_constants c = {_mm_set_epi8(12, 13, 14, 15, 8, 9, 10, 11, 4, 5, 6, 7, 0, 1, 2, 3),
+                                {_mm_set1_epi32(static_cast<int>(sha1_rounds::K0)),
+                                 _mm_set1_epi32(static_cast<int>(sha1_rounds::K1)),
+                                 _mm_set1_epi32(static_cast<int>(sha1_rounds::K2)),
+                                 _mm_set1_epi32(static_cast<int>(sha1_rounds::K3))}};
+    std::uint32_t v[5] = {state[0], state[1], state[2], state[3], state[4]};
+    alignas(16) std::uint32_t wk_a[80];
+    alignas(16) std::uint32_t wk_b[80];
+    __m128i w[8];
+
+    schedule_block(std::make_integer_sequence<int, 20>{}, w, wk_a, data, c);
+    // Two tables in turn; after the last block the side schedule repeats that
+    // block instead of reading past the end of the input.
+    for (;;) {
+        const std::uint8_t* next = blocks > 1 ? data + 64 : data;
+        one_block(v, wk_a, w, wk_b, next, c);
+        if (--blocks == 0) break;
+        data = next;
+        next = blocks > 1 ? data + 64 : data;
+        one_block(v, wk_b, w, wk_a, next, c);
+        if (--blocks == 0) break;
+        data = next;
+    }
+
+    for (int i = 0; i < 5; ++i) {
+        state[i] = v[i];
+    }
+}
+
 #endif
