@@ -22,7 +22,7 @@ template <int J>
 TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void four_rounds(__m128i& abcd, __m128i& abcd_back,
                                                               __m128i& e_first, __m128i msg[4],
                                                               const std::uint8_t* data,
-                                                              __m128i byte_swap)
+                                                              const __m128i& byte_swap)
 {
     if constexpr (J < 4) {
         msg[J] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * J)),
@@ -52,7 +52,7 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void eighty_rounds(std::integer_seq
                                                                 __m128i& abcd, __m128i& abcd_back,
                                                                 __m128i& e_first, __m128i msg[4],
                                                                 const std::uint8_t* data,
-                                                                __m128i byte_swap)
+                                                                const __m128i& byte_swap)
 {
     (four_rounds<J>(abcd, abcd_back, e_first, msg, data, byte_swap), ...);
 }
