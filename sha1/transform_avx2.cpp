@@ -85,6 +85,7 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE std::size_t run_pair(
     __m256i (&w)[8], pair_table& wk_next, const constants& c)
 {
     constexpr auto rounds = std::make_integer_sequence<int, 80>{};
+    TORVANIX_FROM_MEMORY(wk);
     if (blocks == 1) {
         block_rounds<0>(rounds, v, wk, w, wk_next, data, data, c);
         return 0;

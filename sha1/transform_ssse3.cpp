@@ -95,6 +95,7 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void one_block(std::uint32_t (&v)[5
                                                             const std::uint8_t* next,
                                                             const vector_constants& c)
 {
+    TORVANIX_FROM_MEMORY(wk);
     const std::uint32_t start[5] = {v[0], v[1], v[2], v[3], v[4]};
     rounds_and_next_schedule(std::make_integer_sequence<int, 80>{}, v, wk, w, wk_next, next, c);
     for (int i = 0; i < 5; ++i) {
