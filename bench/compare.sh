@@ -45,19 +45,25 @@ compare() {
       times[i]+="$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f ", b - a }')"
     done
   done
-  local base=""
+  # The ratio is the median over rounds of each round's time against the
+  # first command's time in the same round, which cancels slow drifts in the
+  # machine's speed better than a ratio of medians.
   printf '  %-44s %9s %9s %8s\n' command median best ratio
   for ((i = 0; i < n; i++)); do
-    read -r med best < <(tr ' ' '\n' <<<"${times[i]}" | grep . | sort -n |
-      awk '{ v[NR] = $1 } END { m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; print m, v[1] }')
-    [ -z "$base" ] && base=$med
-    printf '  %-44s %8.3fs %8.3fs %7.2fx\n' "${labels[i]}" "$med" "$best" \
-      "$(awk -v a="$med" -v b="$base" 'BEGIN { print a / b }')"
+    read -r med best < <(tr ' ' '\n' <<<"${times[i]}" | grep . | median_best)
+    ratio=$(paste -d' ' <(tr ' ' '\n' <<<"${times[i]}" | grep .) <(tr ' ' '\n' <<<"${times[0]}" | grep .) |
+      awk '{ print $1 / $2 }' | median_best | awk '{ print $1 }')
+    printf '  %-44s %8.3fs %8.3fs %7.2fx\n' "${labels[i]}" "$med" "$best" "$ratio"
   done
   echo
 }
 
-echo "1 GiB file in the page cache, $rounds alternating rounds (ratio: to the first line)"
+# Reads numbers, prints their median and their least.
+median_best() {
+  sort -g | awk '{ v[NR] = $1 } END { m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; print m, v[1] }'
+}
+
+echo "1 GiB file in the page cache, $rounds alternating rounds (ratio: to the first line, per round)"
 args=("torvanix" "$tv $big")
 have openssl && args+=("openssl dgst -sha1" "openssl dgst -sha1 $big")
 have sha1sum && args+=("sha1sum" "sha1sum $big")
@@ -81,19 +87,46 @@ for c in "$tv $big" "sha1sum $big"; do
 done
 echo
 
-echo "Engine in memory, 16 KiB inputs (MB/s, higher is better; alternating)"
-for ((r = 0; r < 3; r++)); do
-  for b in build/bench/bench_sha1 build/bench-nohw/bench_sha1; do
-    $b --benchmark_filter='/16384$' --benchmark_min_time=1 2>/dev/null |
-      awk -v tag="${b%/bench_sha1}" '/bytes_per_second/ { for (i = 1; i <= NF; i++) if ($i ~ /^bytes_per_second=/) v = $i; sub("bytes_per_second=", "", v);
-        if (v ~ /G\/s/) { sub("G/s", "", v); v *= 1073.741824 } else { sub("M/s", "", v); v *= 1.048576 }
-        printf "  %-44s %7.0f\n", tag " " $1, v }'
-  done
+echo "Engine in memory, 16 KiB inputs, MB/s (higher is better), $rounds alternating rounds"
+# Google Benchmark's lines as "name MB/s".
+to_mbps='/bytes_per_second/ { for (i = 1; i <= NF; i++) if ($i ~ /^bytes_per_second=/) v = $i;
+  sub("bytes_per_second=", "", v);
+  if (v ~ /G\/s/) { sub("G/s", "", v); v *= 1073.741824 } else { sub("M/s", "", v); v *= 1.048576 }
+  printf "%s %.0f\n", $1, v }'
+# mbps BENCH FILTER: the throughput of the one benchmark FILTER selects.
+mbps() {
+  "$1" --benchmark_filter="$2" --benchmark_min_time=1 2>/dev/null | awk "$to_mbps" | awk '{ print $2 }'
+}
+ossl_mbps() {
+  env "$@" openssl speed -bytes 16384 -seconds 1 sha1 2>/dev/null | awk '/^sha1/ { printf "%.0f\n", $2 * 1.024 / 1000 }'
+}
+median() { median_best | awk '{ print $1 }'; }
+hw=() sw=() ohw=() osw=() rhw=() rsw=()
+best_sw=$(build/bench-nohw/bench_sha1 --benchmark_filter=engine/64 2>/dev/null | awk '/engine/ {print $NF}')
+for ((r = 0; r < rounds; r++)); do
+  hw+=("$(mbps build/bench/bench_sha1 'transform/x86-sha/16384$|transform/armv8-sha1/16384$')")
+  have openssl && ohw+=("$(ossl_mbps)")
+  sw+=("$(mbps build/bench-nohw/bench_sha1 "transform/$best_sw/16384\$")")
+  have openssl && osw+=("$(ossl_mbps "$masked")")
   if have openssl; then
-    openssl speed -bytes 16384 -seconds 2 sha1 2>/dev/null | awk '/^sha1/ { printf "  %-44s %7.0f\n", "openssl speed sha1", $2 * 1.024 / 1000 }'
-    env "$masked" openssl speed -bytes 16384 -seconds 2 sha1 2>/dev/null | awk '/^sha1/ { printf "  %-44s %7.0f\n", "openssl speed sha1 (SHA extensions masked)", $2 * 1.024 / 1000 }'
+    rhw+=("$(awk -v a="${hw[r]}" -v b="${ohw[r]}" 'BEGIN { print a / b }')")
+    rsw+=("$(awk -v a="${sw[r]}" -v b="${osw[r]}" 'BEGIN { print a / b }')")
   fi
 done
+printf '  %-44s %s  (median %s)\n' "SHA-instruction transform" "${hw[*]}" "$(printf '%s\n' "${hw[@]}" | median)"
+if have openssl; then
+  printf '  %-44s %s  (median %s)\n' "openssl speed sha1" "${ohw[*]}" "$(printf '%s\n' "${ohw[@]}" | median)"
+  printf '  %-44s %s\n' "  ratio per round, median" "$(printf '%s\n' "${rhw[@]}" | median)"
+fi
+printf '  %-44s %s  (median %s)\n' "$best_sw (built without SHA instructions)" "${sw[*]}" "$(printf '%s\n' "${sw[@]}" | median)"
+if have openssl; then
+  printf '  %-44s %s  (median %s)\n' "openssl speed sha1, SHA extensions masked" "${osw[*]}" "$(printf '%s\n' "${osw[@]}" | median)"
+  printf '  %-44s %s\n' "  ratio per round, median" "$(printf '%s\n' "${rsw[@]}" | median)"
+fi
+echo
+echo "Every transform this processor runs (MB/s, one run each):"
+build/bench/bench_sha1 --benchmark_filter='^transform/' --benchmark_min_time=0.5 2>/dev/null |
+  awk "$to_mbps" | awk '{ printf "  %-44s %7s\n", $1, $2 }'
 
 if have hyperfine; then
   echo
