@@ -56,7 +56,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < list.count; ++i) {
         auto* b =
             benchmark::RegisterBenchmark((std::string("transform/") + list.entries[i].name).c_str(),
-                                         transform_bench, list.entries[i].fn);
+                                         transform_bench, list.entries[i].plain);
         for (std::int64_t n : sizes) b->Arg(n);
     }
     auto* e = benchmark::RegisterBenchmark("engine", engine_bench);

@@ -1,6 +1,7 @@
 // Reads the processor's features through each compiler's and operating
 // system's own interface.
-#include "platform.h"
+#include "cpu_features.h"
+#include "target.h"
 
 #if defined(TORVANIX_SHA1_X86)
 #if defined(_MSC_VER) && !defined(__clang__)
@@ -58,22 +59,36 @@ unsigned long long xgetbv0()
 
 }  // namespace
 
+// CPUID bits: leaf 1 ECX, leaf 7 (subleaf 0) EBX; XCR0 bits 1 and 2 say the
+// OS saves the SSE and AVX register state.
+namespace cpuid_bit {
+constexpr unsigned leaf1_ecx_ssse3 = 1u << 9;
+constexpr unsigned leaf1_ecx_sse41 = 1u << 19;
+constexpr unsigned leaf1_ecx_osxsave = 1u << 27;
+constexpr unsigned leaf1_ecx_avx = 1u << 28;
+constexpr unsigned leaf7_ebx_bmi1 = 1u << 3;
+constexpr unsigned leaf7_ebx_avx2 = 1u << 5;
+constexpr unsigned leaf7_ebx_bmi2 = 1u << 8;
+constexpr unsigned leaf7_ebx_sha = 1u << 29;
+constexpr unsigned long long xcr0_sse_avx = 6;
+}  // namespace cpuid_bit
+
 sha1_cpu_features sha1_read_cpu_features()
 {
     sha1_cpu_features f{};
 #if defined(TORVANIX_SHA1_X86)
+    using namespace cpuid_bit;
+    const auto has = [](unsigned reg, unsigned bits) { return (reg & bits) == bits; };
     const unsigned int max_leaf = cpuid(0, 0).eax;
     if (max_leaf >= 1) {
         const cpuid_regs l1 = cpuid(1, 0);
-        f.ssse3 = (l1.ecx >> 9) & 1;
-        f.sse41 = (l1.ecx >> 19) & 1;
-        const bool osxsave = (l1.ecx >> 27) & 1;
-        const bool avx = (l1.ecx >> 28) & 1;
+        f.ssse3 = has(l1.ecx, leaf1_ecx_ssse3);
         if (max_leaf >= 7) {
             const cpuid_regs l7 = cpuid(7, 0);
-            f.shani = ((l7.ebx >> 29) & 1) && f.ssse3 && f.sse41;
-            const bool ymm_saved = osxsave && avx && (xgetbv0() & 6) == 6;
-            f.avx2 = ymm_saved && ((l7.ebx >> 5) & 1) && ((l7.ebx >> 3) & 1) && ((l7.ebx >> 8) & 1);
+            f.shani = has(l7.ebx, leaf7_ebx_sha) && has(l1.ecx, leaf1_ecx_ssse3 | leaf1_ecx_sse41);
+            const bool ymm_saved = has(l1.ecx, leaf1_ecx_osxsave | leaf1_ecx_avx) &&
+                                   (xgetbv0() & xcr0_sse_avx) == xcr0_sse_avx;
+            f.avx2 = ymm_saved && has(l7.ebx, leaf7_ebx_avx2 | leaf7_ebx_bmi1 | leaf7_ebx_bmi2);
         }
     }
 #elif defined(TORVANIX_SHA1_ARM64)

@@ -1,42 +1,70 @@
 // Chooses, once per process, the fastest block transform the processor runs.
-#include "platform.h"
-#include "transform.h"
+#include <atomic>
 
-sha1_transform_list sha1_usable_transforms()
-{
-    const sha1_cpu_features cpu = sha1_read_cpu_features();
-    sha1_transform_list list{};
-    auto add = [&list](const char* name, sha1_transform_fn fn) {
-        list.entries[list.count++] = {name, fn};
-    };
-#if defined(TORVANIX_SHA1_HAVE_SHANI)
-    if (cpu.shani) add("x86-sha", sha1_transform_shani);
-#endif
-#if defined(TORVANIX_SHA1_HAVE_ARMV8)
-    if (cpu.armv8_sha1) add("armv8-sha1", sha1_transform_armv8);
-#endif
-#if defined(TORVANIX_SHA1_HAVE_AVX2)
-    if (cpu.avx2) add("x86-avx2", sha1_transform_avx2);
-#endif
-#if defined(TORVANIX_SHA1_HAVE_SSSE3)
-    if (cpu.ssse3) add("x86-ssse3", sha1_transform_ssse3);
-#endif
-    (void)cpu;
-    add("portable", sha1_transform_portable);
-    return list;
-}
+#include "cpu_features.h"
+#include "target.h"
+#include "transform.h"
 
 namespace {
 
-// Chosen while the program starts, before main, and never changed: no lock or
-// first-use check on the hashing path.
-const sha1_transform_entry chosen = sha1_usable_transforms().entries[0];
+#if defined(TORVANIX_SHA1_HAVE_SHANI)
+constexpr sha1_transform_entry shani = {"x86-sha", sha1_transform_shani, sha1_detect_shani};
+#endif
+#if defined(TORVANIX_SHA1_HAVE_ARMV8)
+constexpr sha1_transform_entry armv8 = {"armv8-sha1", sha1_transform_armv8, sha1_detect_armv8};
+#endif
+#if defined(TORVANIX_SHA1_X86)
+constexpr sha1_transform_entry avx2 = {"x86-avx2", sha1_transform_avx2, sha1_detect_avx2};
+constexpr sha1_transform_entry ssse3 = {"x86-ssse3", sha1_transform_ssse3, sha1_detect_ssse3};
+#endif
+constexpr sha1_transform_entry portable = {"portable", sha1_transform_portable,
+                                           sha1_detect_portable};
+
+// The fastest usable entry, or null before the first use. Constant-initialised,
+// so it is valid whichever code hashes first, even a static initialiser in
+// another file; threads that race on the first use store the same pointer.
+constinit std::atomic<const sha1_transform_entry*> chosen{nullptr};
+
+// The entries this processor runs, fastest first; returns their count.
+int usable_entries(const sha1_transform_entry* (&out)[sha1_transform_kinds])
+{
+    const sha1_cpu_features cpu = sha1_read_cpu_features();
+    int count = 0;
+#if defined(TORVANIX_SHA1_HAVE_SHANI)
+    if (cpu.shani) out[count++] = &shani;
+#endif
+#if defined(TORVANIX_SHA1_HAVE_ARMV8)
+    if (cpu.armv8_sha1) out[count++] = &armv8;
+#endif
+#if defined(TORVANIX_SHA1_X86)
+    if (cpu.avx2) out[count++] = &avx2;
+    if (cpu.ssse3) out[count++] = &ssse3;
+#endif
+    (void)cpu;
+    out[count++] = &portable;
+    return count;
+}
 
 }  // namespace
 
-const sha1_transform_entry& sha1_chosen_transform() { return chosen; }
-
-void sha1_process_blocks(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks)
+sha1_transform_list sha1_usable_transforms()
 {
-    sha1_chosen_transform().fn(state, data, blocks);
+    const sha1_transform_entry* entries[sha1_transform_kinds];
+    sha1_transform_list list{};
+    list.count = usable_entries(entries);
+    for (int i = 0; i < list.count; ++i) list.entries[i] = *entries[i];
+    return list;
+}
+
+// One load and a predictable branch per call once chosen.
+const sha1_transform_entry& sha1_chosen_transform()
+{
+    const sha1_transform_entry* entry = chosen.load(std::memory_order_acquire);
+    if (entry == nullptr) {
+        const sha1_transform_entry* entries[sha1_transform_kinds];
+        usable_entries(entries);
+        entry = entries[0];
+        chosen.store(entry, std::memory_order_release);
+    }
+    return *entry;
 }

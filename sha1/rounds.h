@@ -5,7 +5,7 @@
 #include <bit>
 #include <cstdint>
 
-#include "platform.h"
+#include "target.h"
 
 namespace sha1_rounds {
 

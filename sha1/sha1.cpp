@@ -11,11 +11,56 @@ namespace {
 constexpr std::uint32_t initial_hash[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476,
                                            0xC3D2E1F0};
 
+// Compresses whole blocks into the SHA-1 chain, and into the safe chain:
+// the same chain until a block completes a collision attack, after which
+// the safe chain compresses that block twice more and goes its own way.
+void compress_blocks(SHA1Context* context, const std::uint8_t* data, std::size_t blocks)
+{
+    const sha1_transform_entry& transform = sha1_chosen_transform();
+    if (context->Attack_Detected == 0) {
+        while (blocks != 0) {
+            const sha1_blocks_done done =
+                transform.detecting(context->Intermediate_Hash, data, blocks);
+            data += 64 * done.blocks;
+            blocks -= done.blocks;
+            if (done.attacked) {
+                context->Attack_Detected = 1;
+                std::memcpy(context->Safe_Hash, context->Intermediate_Hash,
+                            sizeof context->Safe_Hash);
+                transform.plain(context->Safe_Hash, data - 64, 1);
+                transform.plain(context->Safe_Hash, data - 64, 1);
+                break;
+            }
+        }
+    }
+    if (blocks == 0) {
+        return;
+    }
+    // Diverged: the SHA-1 chain needs no checks, the safe chain does.
+    transform.plain(context->Intermediate_Hash, data, blocks);
+    while (blocks != 0) {
+        const sha1_blocks_done done = transform.detecting(context->Safe_Hash, data, blocks);
+        data += 64 * done.blocks;
+        blocks -= done.blocks;
+        if (done.attacked) {
+            transform.plain(context->Safe_Hash, data - 64, 1);
+            transform.plain(context->Safe_Hash, data - 64, 1);
+        }
+    }
+}
+
 // Compresses the full block held in the context and empties it.
 void SHA1ProcessMessageBlock(SHA1Context* context)
 {
-    sha1_process_blocks(context->Intermediate_Hash, context->Message_Block, 1);
+    compress_blocks(context, context->Message_Block, 1);
     context->Message_Block_Index = 0;
+}
+
+void write_digest(const std::uint32_t hash[5], std::uint8_t digest[SHA1HashSize])
+{
+    for (int i = 0; i < SHA1HashSize; ++i) {
+        digest[i] = static_cast<std::uint8_t>(hash[i / 4] >> (8 * (3 - i % 4)));
+    }
 }
 
 // Appends the 0x80 marker, zero fill and the 64-bit big-endian bit count, and
@@ -47,6 +92,20 @@ void SHA1PadMessage(SHA1Context* context)
     SHA1ProcessMessageBlock(context);
 }
 
+// Pads and finishes the message once; the caller has checked the context.
+void finish(SHA1Context* context)
+{
+    if (context->Computed == 0) {
+        SHA1PadMessage(context);
+        for (auto& byte : context->Message_Block) {
+            byte = 0;  // clear what the message left behind
+        }
+        context->Length_Low = 0;
+        context->Length_High = 0;
+        context->Computed = 1;
+    }
+}
+
 }  // namespace
 
 void SHA1Reset(SHA1Context* context)
@@ -59,6 +118,7 @@ void SHA1Reset(SHA1Context* context)
     context->Message_Block_Index = 0;
     context->Computed = 0;
     context->Corrupted = 0;
+    context->Attack_Detected = 0;
 }
 
 int SHA1Input(SHA1Context* context, const std::uint8_t* message_array, unsigned int length)
@@ -120,7 +180,7 @@ int SHA1Input(SHA1Context* context, const std::uint8_t* message_array, unsigned 
     }
     if (length >= 64) {
         const unsigned int blocks = length / 64;
-        sha1_process_blocks(context->Intermediate_Hash, message_array, blocks);
+        compress_blocks(context, message_array, blocks);
         message_array += 64 * std::size_t{blocks};
         length -= 64 * blocks;
     }
@@ -139,18 +199,21 @@ int SHA1Result(SHA1Context* context, std::uint8_t Message_Digest[SHA1HashSize])
     if (context->Corrupted != 0) {
         return context->Corrupted;
     }
-    if (context->Computed == 0) {
-        SHA1PadMessage(context);
-        for (auto& byte : context->Message_Block) {
-            byte = 0;  // clear what the message left behind
-        }
-        context->Length_Low = 0;
-        context->Length_High = 0;
-        context->Computed = 1;
+    finish(context);
+    write_digest(context->Intermediate_Hash, Message_Digest);
+    return shaSuccess;
+}
+
+int SHA1SafeResult(SHA1Context* context, std::uint8_t Safe_Digest[SHA1HashSize])
+{
+    if (context == nullptr || Safe_Digest == nullptr) {
+        return shaNull;
     }
-    for (int i = 0; i < SHA1HashSize; ++i) {
-        Message_Digest[i] =
-            static_cast<std::uint8_t>(context->Intermediate_Hash[i / 4] >> (8 * (3 - i % 4)));
+    if (context->Corrupted != 0) {
+        return context->Corrupted;
     }
+    finish(context);
+    write_digest(context->Attack_Detected != 0 ? context->Safe_Hash : context->Intermediate_Hash,
+                 Safe_Digest);
     return shaSuccess;
 }

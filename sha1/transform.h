@@ -1,9 +1,11 @@
 // Internal to the SHA-1 engine: the block transform seam.
 //
-// A transform runs `blocks` whole 64-byte blocks, read from `data` (any
-// alignment), through the SHA-1 compression function, updating the five-word
-// chaining value `state` in place. All transforms give identical results;
-// they differ in the instructions they need.
+// A transform runs whole 64-byte blocks, read from `data` (any alignment),
+// through the SHA-1 compression function, updating the five-word chaining
+// value `state` in place. Each comes in two forms: plain, and detecting,
+// which also checks every block for the signature of a collision attack and
+// stops after the first block that completes one. All transforms give
+// identical results; they differ in the instructions they need.
 #pragma once
 
 #include <cstddef>
@@ -12,31 +14,57 @@
 using sha1_transform_fn = void (*)(std::uint32_t state[5], const std::uint8_t* data,
                                    std::size_t blocks);
 
+// What a detecting transform did: `blocks` blocks compressed, and whether
+// the last of them completes a collision attack (then it stopped there).
+struct sha1_blocks_done {
+    std::size_t blocks;
+    bool attacked;
+};
+using sha1_detecting_fn = sha1_blocks_done (*)(std::uint32_t state[5], const std::uint8_t* data,
+                                               std::size_t blocks);
+
 // The plain C++ transform, available everywhere.
 void sha1_transform_portable(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks);
+sha1_blocks_done sha1_detect_portable(std::uint32_t state[5], const std::uint8_t* data,
+                                      std::size_t blocks);
 // x86 SHA extensions (with SSSE3 and SSE4.1).
 void sha1_transform_shani(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks);
+sha1_blocks_done sha1_detect_shani(std::uint32_t state[5], const std::uint8_t* data,
+                                   std::size_t blocks);
 // x86 vector message schedule, SSSE3 and AVX2+BMI builds.
 void sha1_transform_ssse3(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks);
+sha1_blocks_done sha1_detect_ssse3(std::uint32_t state[5], const std::uint8_t* data,
+                                   std::size_t blocks);
 void sha1_transform_avx2(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks);
+sha1_blocks_done sha1_detect_avx2(std::uint32_t state[5], const std::uint8_t* data,
+                                  std::size_t blocks);
 // ARMv8 SHA1 instructions.
 void sha1_transform_armv8(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks);
+sha1_blocks_done sha1_detect_armv8(std::uint32_t state[5], const std::uint8_t* data,
+                                   std::size_t blocks);
 
 struct sha1_transform_entry {
     const char* name;
-    sha1_transform_fn fn;
+    sha1_transform_fn plain;
+    sha1_detecting_fn detecting;
 };
+
+// At most one transform per kind: SHA instructions (x86 or Arm), AVX2,
+// SSSE3, portable.
+inline constexpr int sha1_transform_kinds = 4;
 
 // The transforms in this build that this processor can run, fastest first;
 // the portable one is always last.
 struct sha1_transform_list {
-    sha1_transform_entry entries[5];
+    sha1_transform_entry entries[sha1_transform_kinds];
     int count;
 };
 sha1_transform_list sha1_usable_transforms();
 
-// The transform this process uses: the first usable one, chosen once.
+// The transform this process uses: the first usable one, chosen on first use.
 const sha1_transform_entry& sha1_chosen_transform();
 
-// Runs blocks through the chosen transform.
-void sha1_process_blocks(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks);
+// Detection around any plain transform, one block at a time: the message
+// expansion and the check in plain C++.
+sha1_blocks_done sha1_detect_each_block(sha1_transform_fn plain, std::uint32_t state[5],
+                                        const std::uint8_t* data, std::size_t blocks);

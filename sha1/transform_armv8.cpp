@@ -1,7 +1,7 @@
 // SHA-1 compression with the ARMv8 SHA1 instructions. sha1c/sha1p/sha1m run
 // four rounds of the choose, parity and majority kinds, sha1h gives the next
 // E, and sha1su0/sha1su1 extend the message schedule four words at a time.
-#include "platform.h"
+#include "target.h"
 
 #if defined(TORVANIX_SHA1_HAVE_ARMV8)
 
@@ -54,6 +54,12 @@ void sha1_transform_armv8(std::uint32_t state[5], const std::uint8_t* data, std:
 
     vst1q_u32(state, abcd);
     state[4] = e;
+}
+
+sha1_blocks_done sha1_detect_armv8(std::uint32_t state[5], const std::uint8_t* data,
+                                   std::size_t blocks)
+{
+    return sha1_detect_each_block(sha1_transform_armv8, state, data, blocks);
 }
 
 #endif

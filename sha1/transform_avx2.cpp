@@ -5,9 +5,9 @@
 // interleaved with the rounds of the two blocks before them, so the vector
 // work, half what one block at a time costs, hides behind the rounds'
 // dependency chain.
-#include "platform.h"
+#include "target.h"
 
-#if defined(TORVANIX_SHA1_HAVE_AVX2)
+#if defined(TORVANIX_SHA1_X86)
 
 #include <immintrin.h>
 
@@ -119,6 +119,12 @@ TORVANIX_TARGET_AVX2 void sha1_transform_avx2(std::uint32_t state[5], const std:
         blocks = run_pair(v, data, blocks, wk_b, w, wk_a, c);
     }
     for (int i = 0; i < 5; ++i) state[i] = v[i];
+}
+
+sha1_blocks_done sha1_detect_avx2(std::uint32_t state[5], const std::uint8_t* data,
+                                  std::size_t blocks)
+{
+    return sha1_detect_each_block(sha1_transform_avx2, state, data, blocks);
 }
 
 #endif

@@ -2,6 +2,7 @@
 // built first, then the 80 rounds run over it.
 #include <utility>
 
+#include "collision.h"
 #include "rounds.h"
 #include "transform.h"
 
@@ -28,23 +29,68 @@ inline void eighty_rounds(std::integer_sequence<int, T...>, std::uint32_t (&v)[5
     (sha1_rounds::round<T>(v, W[T] + round_constant(T)), ...);
 }
 
+// The block's 80 message words.
+inline void expand(const std::uint8_t* data, std::uint32_t (&W)[80])
+{
+    for (int t = 0; t < 16; ++t) {
+        W[t] = load_be32(data + 4 * t);
+    }
+    for (int t = 16; t < 80; ++t) {
+        W[t] = std::rotl(W[t - 3] ^ W[t - 8] ^ W[t - 14] ^ W[t - 16], 1);
+    }
+}
+
+// Expands the block at `data` into W and compresses it into `state`.
+inline void compress(std::uint32_t state[5], const std::uint8_t* data, std::uint32_t (&W)[80])
+{
+    expand(data, W);
+
+    std::uint32_t v[5] = {state[0], state[1], state[2], state[3], state[4]};
+    eighty_rounds(std::make_integer_sequence<int, 80>{}, v, W);
+    for (int i = 0; i < 5; ++i) {
+        state[i] += v[i];
+    }
+}
+
 }  // namespace
 
 void sha1_transform_portable(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks)
 {
     for (; blocks != 0; --blocks, data += 64) {
         std::uint32_t W[80];
-        for (int t = 0; t < 16; ++t) {
-            W[t] = load_be32(data + 4 * t);
-        }
-        for (int t = 16; t < 80; ++t) {
-            W[t] = std::rotl(W[t - 3] ^ W[t - 8] ^ W[t - 14] ^ W[t - 16], 1);
-        }
+        compress(state, data, W);
+    }
+}
 
-        std::uint32_t v[5] = {state[0], state[1], state[2], state[3], state[4]};
-        eighty_rounds(std::make_integer_sequence<int, 80>{}, v, W);
-        for (int i = 0; i < 5; ++i) {
-            state[i] += v[i];
+sha1_blocks_done sha1_detect_portable(std::uint32_t state[5], const std::uint8_t* data,
+                                      std::size_t blocks)
+{
+    for (std::size_t done = 0; done < blocks; data += 64) {
+        const std::uint32_t in[5] = {state[0], state[1], state[2], state[3], state[4]};
+        std::uint32_t W[80];
+        compress(state, data, W);
+        ++done;
+        const std::uint32_t candidates = sha1_dv_candidates_portable(W);
+        if (candidates != 0 && sha1_dv_collides(in, W, candidates, state)) {
+            return {done, true};
         }
     }
+    return {blocks, false};
+}
+
+sha1_blocks_done sha1_detect_each_block(sha1_transform_fn plain, std::uint32_t state[5],
+                                        const std::uint8_t* data, std::size_t blocks)
+{
+    for (std::size_t done = 0; done < blocks; data += 64) {
+        const std::uint32_t in[5] = {state[0], state[1], state[2], state[3], state[4]};
+        plain(state, data, 1);
+        ++done;
+        std::uint32_t W[80];
+        expand(data, W);
+        const std::uint32_t candidates = sha1_dv_candidates_portable(W);
+        if (candidates != 0 && sha1_dv_collides(in, W, candidates, state)) {
+            return {done, true};
+        }
+    }
+    return {blocks, false};
 }

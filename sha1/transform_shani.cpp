@@ -2,7 +2,7 @@
 // rounds; sha1nexte derives the next four rounds' E from the state four
 // rounds back; sha1msg1/sha1msg2 extend the message schedule four words at a
 // time. Works in 32-bit and 64-bit mode.
-#include "platform.h"
+#include "target.h"
 
 #if defined(TORVANIX_SHA1_HAVE_SHANI)
 
@@ -84,6 +84,12 @@ TORVANIX_TARGET_SHANI void sha1_transform_shani(std::uint32_t state[5], const st
 
     _mm_storeu_si128(reinterpret_cast<__m128i*>(state), _mm_shuffle_epi32(abcd, 0x1B));
     state[4] = static_cast<std::uint32_t>(_mm_extract_epi32(e, 3));
+}
+
+sha1_blocks_done sha1_detect_shani(std::uint32_t state[5], const std::uint8_t* data,
+                                   std::size_t blocks)
+{
+    return sha1_detect_each_block(sha1_transform_shani, state, data, blocks);
 }
 
 #endif

@@ -5,9 +5,9 @@
 // The rounds of one block run from a table of W[t] + K computed beforehand;
 // while they run, the vector unit fills the other table with the next
 // block's schedule, one group of four words every four rounds.
-#include "platform.h"
+#include "target.h"
 
-#if defined(TORVANIX_SHA1_HAVE_SSSE3)
+#if defined(TORVANIX_SHA1_X86)
 
 #include <immintrin.h>
 
@@ -138,6 +138,12 @@ TORVANIX_TARGET_SSSE3 void sha1_transform_ssse3(std::uint32_t state[5], const st
     for (int i = 0; i < 5; ++i) {
         state[i] = v[i];
     }
+}
+
+sha1_blocks_done sha1_detect_ssse3(std::uint32_t state[5], const std::uint8_t* data,
+                                   std::size_t blocks)
+{
+    return sha1_detect_each_block(sha1_transform_ssse3, state, data, blocks);
 }
 
 #endif

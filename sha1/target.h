@@ -1,5 +1,7 @@
 // Internal to the SHA-1 engine: the compiler- and CPU-specific spellings the
-// transforms need, kept in this one place.
+// transforms need (which processor family this build targets, the function
+// attributes that enable instruction sets, forced inlining), kept in this
+// one place.
 #pragma once
 
 #if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)
@@ -17,10 +19,6 @@
 #if defined(TORVANIX_HW_SHA1) && defined(TORVANIX_SHA1_ARM64)
 #define TORVANIX_SHA1_HAVE_ARMV8 1
 #endif
-#if defined(TORVANIX_SHA1_X86)
-#define TORVANIX_SHA1_HAVE_SSSE3 1
-#define TORVANIX_SHA1_HAVE_AVX2 1
-#endif
 
 // GCC and Clang compile intrinsics only inside functions that enable the
 // instruction set; MSVC accepts them anywhere. The functions carrying these
@@ -29,12 +27,14 @@
 #define TORVANIX_TARGET_SHANI
 #define TORVANIX_TARGET_SSSE3
 #define TORVANIX_TARGET_AVX2
+#define TORVANIX_TARGET_SSE2
 #define TORVANIX_ALWAYS_INLINE __forceinline
 #define TORVANIX_FROM_MEMORY(table) _ReadWriteBarrier()
 #else
 #define TORVANIX_TARGET_SHANI __attribute__((target("sha,sse4.1,ssse3")))
 #define TORVANIX_TARGET_SSSE3 __attribute__((target("ssse3")))
 #define TORVANIX_TARGET_AVX2 __attribute__((target("avx2,bmi,bmi2")))
+#define TORVANIX_TARGET_SSE2 __attribute__((target("sse2")))
 #define TORVANIX_ALWAYS_INLINE inline __attribute__((always_inline))
 // Makes the compiler read `table` from memory after this point instead of
 // forwarding values it stored there from the vector registers they came
@@ -42,14 +42,3 @@
 // vector register two.
 #define TORVANIX_FROM_MEMORY(table) __asm__ volatile("" : : "r"(table) : "memory")
 #endif
-
-// What the processor and operating system allow, read once at start-up.
-struct sha1_cpu_features {
-    bool ssse3;
-    bool sse41;
-    bool avx2;  // AVX2, BMI1 and BMI2, with the OS saving the YMM registers
-    bool shani;
-    bool armv8_sha1;
-};
-
-sha1_cpu_features sha1_read_cpu_features();

@@ -1,0 +1,157 @@
+// Internal to the SHA-1 engine: detection of SHA-1 collision attacks in the
+// blocks the engine compresses (counter-cryptanalysis).
+//
+// Every known collision attack on SHA-1 ends in a near-collision block pair
+// built along one of a few disturbance vectors. For one block alone the
+// detector asks, per vector: could this block be the second block of such a
+// pair (its expanded message meets the vector's bit conditions), and if so,
+// does the partner block that the vector implies really collide with it?
+//
+// The first question costs a few hundred simple operations and rules out
+// about 95% of blocks; it is evaluated for all 32 vectors at once, one bit
+// per vector. The second runs only for the vectors that pass it.
+#pragma once
+
+#include <cstdint>
+#include <utility>
+
+#include "disturbance_vectors.h"
+#include "target.h"
+
+namespace sha1_dv {
+
+// The message words whose bits the conditions read: W[35..64].
+inline constexpr int first_word = 35;
+inline constexpr int word_count = 30;
+
+// The bits of a word the conditions read, as columns: column index c holds
+// bit `column_bit(c)`.
+inline constexpr int column_count = 11;
+constexpr int column_of(int bit) { return bit < 8 ? bit : bit - 20; }
+constexpr int column_bit(int column) { return column < 8 ? column : column + 20; }
+
+// A family: the parity bit i of W[a] XOR bit j of W[a + delta], for every a.
+struct family {
+    int delta, i, j;
+};
+
+// One shifted test: the family's parities, shifted so that the parity of word
+// a lands on the mask bit of each vector in `mask` that has a condition on
+// it, must all equal `v`.
+struct term {
+    int family;
+    int shift;  // right shift; negative shifts left
+    int v;
+    std::uint32_t mask;
+};
+
+struct plan_tables {
+    family families[32];
+    int family_count;
+    term terms[96];
+    int term_count;
+};
+
+// Groups the conditions of all vectors into families and shifted tests, at
+// compile time.
+constexpr plan_tables make_plan()
+{
+    plan_tables p{};
+    for (const sha1_disturbance_vector& dv : sha1_disturbance_vectors) {
+        for (int n = 0; n < dv.condition_count; ++n) {
+            const sha1_dv_condition& c = sha1_dv_conditions[dv.first_condition + n];
+            const family f{c.b - c.a, c.i, c.j};
+            int fi = 0;
+            while (fi < p.family_count && (p.families[fi].delta != f.delta ||
+                                           p.families[fi].i != f.i || p.families[fi].j != f.j)) {
+                ++fi;
+            }
+            if (fi == p.family_count) p.families[p.family_count++] = f;
+            const int shift = (c.a - first_word) - dv.mask_bit;
+            int ti = 0;
+            while (ti < p.term_count && (p.terms[ti].family != fi || p.terms[ti].shift != shift ||
+                                         p.terms[ti].v != c.v)) {
+                ++ti;
+            }
+            if (ti == p.term_count) p.terms[p.term_count++] = {fi, shift, c.v, 0};
+            p.terms[ti].mask |= std::uint32_t{1} << dv.mask_bit;
+        }
+    }
+    return p;
+}
+
+inline constexpr plan_tables plan = make_plan();
+
+template <int N>
+TORVANIX_ALWAYS_INLINE std::uint32_t term_failures(const std::uint32_t (&parities)[32])
+{
+    constexpr term t = plan.terms[N];
+    std::uint32_t x = parities[t.family];
+    if constexpr (t.shift >= 0) {
+        x >>= t.shift;
+    } else {
+        x <<= -t.shift;
+    }
+    return (t.v != 0 ? ~x : x) & t.mask;
+}
+
+template <int F>
+TORVANIX_ALWAYS_INLINE std::uint32_t family_parities(const std::uint32_t (&columns)[column_count])
+{
+    constexpr family f = plan.families[F];
+    return columns[column_of(f.i)] ^ (columns[column_of(f.j)] >> f.delta);
+}
+
+template <int... F, int... N>
+TORVANIX_ALWAYS_INLINE std::uint32_t candidates_from(const std::uint32_t (&columns)[column_count],
+                                                     std::integer_sequence<int, F...>,
+                                                     std::integer_sequence<int, N...>)
+{
+    const std::uint32_t parities[32] = {family_parities<F>(columns)...};
+    return ~(term_failures<N>(parities) | ...);
+}
+
+// The vectors (bit `mask_bit` each) whose conditions the message meets, given
+// the columns: bit k of columns[c] is bit column_bit(c) of W[first_word + k].
+TORVANIX_ALWAYS_INLINE std::uint32_t candidates(const std::uint32_t (&columns)[column_count])
+{
+    return candidates_from(columns, std::make_integer_sequence<int, plan.family_count>{},
+                           std::make_integer_sequence<int, plan.term_count>{});
+}
+
+// The columns of W[35..64] in plain C++: eight words' low or top bytes are
+// gathered into a 64-bit word, and one multiplication collects a bit of all
+// eight bytes into one byte.
+TORVANIX_ALWAYS_INLINE void columns_portable(const std::uint32_t* W,
+                                             std::uint32_t (&columns)[column_count])
+{
+    for (std::uint32_t& c : columns) c = 0;
+    for (int group = 0; group < 4; ++group) {
+        std::uint64_t low = 0;
+        std::uint64_t top = 0;
+        const int words = group < 3 ? 8 : word_count - 24;
+        for (int k = 0; k < words; ++k) {
+            const std::uint32_t w = W[first_word + 8 * group + k];
+            low |= std::uint64_t{w & 0xFF} << (8 * k);
+            top |= std::uint64_t{w >> 24} << (8 * k);
+        }
+        for (int c = 0; c < column_count; ++c) {
+            const std::uint64_t bytes = c < 8 ? low : top;
+            const int bit = c < 8 ? c : column_bit(c) - 24;
+            const std::uint64_t spread = (bytes >> bit) & 0x0101010101010101;
+            columns[c] |= static_cast<std::uint32_t>((spread * 0x0102040810204080) >> 56)
+                          << (8 * group);
+        }
+    }
+}
+
+}  // namespace sha1_dv
+
+// The candidate mask of an expanded message W[0..79], in plain C++.
+std::uint32_t sha1_dv_candidates_portable(const std::uint32_t W[80]);
+
+// Confirms the candidates of a block compressed from `ihv_in` to `ihv_out`
+// with expanded message W: true when, along one of them, the partner block
+// collides with it, i.e. the block completes a collision attack.
+bool sha1_dv_collides(const std::uint32_t ihv_in[5], const std::uint32_t W[80],
+                      std::uint32_t candidates, const std::uint32_t ihv_out[5]);

@@ -1,0 +1,12 @@
+// Internal to the SHA-1 engine: what the processor and operating system
+// allow, for the dispatcher to choose a transform.
+#pragma once
+
+struct sha1_cpu_features {
+    bool ssse3;
+    bool avx2;   // AVX2, BMI1 and BMI2, with the OS saving the YMM registers
+    bool shani;  // SHA extensions, with SSSE3 and SSE4.1
+    bool armv8_sha1;
+};
+
+sha1_cpu_features sha1_read_cpu_features();
