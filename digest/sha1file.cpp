@@ -9,6 +9,7 @@
 namespace {
 
 char result_text[1024];
+char safe_text[2 * SHA1HashSize + 1];
 
 // "couldn't open file '" and "couldn't read file '" are 20 bytes; "'\n" and
 // the terminator add 3. A longer path is cut so the text always fits whole.
@@ -30,6 +31,7 @@ const char* SHA1File(const char* path)
     std::uint8_t Message_Digest[SHA1HashSize];
 
     SHA1Reset(&context);
+    safe_text[0] = '\0';
 
     std::FILE* stream = open_for_digest(path);
     if (stream == nullptr) {
@@ -67,5 +69,12 @@ const char* SHA1File(const char* path)
     for (int i = 0; i < SHA1HashSize; ++i) {
         std::snprintf(result_text + 2 * i, sizeof result_text - 2 * i, "%02X", Message_Digest[i]);
     }
+    std::uint8_t Safe_Digest[SHA1HashSize];
+    SHA1SafeResult(&context, Safe_Digest);
+    for (int i = 0; i < SHA1HashSize; ++i) {
+        std::snprintf(safe_text + 2 * i, sizeof safe_text - 2 * i, "%02X", Safe_Digest[i]);
+    }
     return result_text;
 }
+
+const char* SHA1FileSafeText() { return safe_text; }

@@ -5,3 +5,9 @@
 // pointer to the shared result text: 40 upper-case hex digits, or an error
 // text ending in "\n". The text stays valid until the next call.
 const char* SHA1File(const char* path);
+
+// The safe digest of the file that the last SHA1File call digested, as 40
+// upper-case hex digits: its SHA-1 digest, unless the file holds a block of
+// a SHA-1 collision attack. Empty when that call returned an error text.
+// Files whose digests are equal are identical only if these are equal too.
+const char* SHA1FileSafeText();
