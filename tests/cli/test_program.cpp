@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "collision_files.h"
 #include "expected_output.h"
 #include "run_program.h"
 #include "tests/support/scratch_dir.h"
@@ -82,6 +83,42 @@ TEST_F(Program, LongNamesDoNotOverflow)
     std::string shown = "couldn't open file '" + long_name.substr(0, 1001) + "'\n";
     EXPECT_EQ(expect_clean_run({long_name, long_name}).out,
               banner + line(shown, long_name) + line(shown, long_name, " [MATCH]"));
+}
+
+std::string contents(const unsigned char* bytes, std::size_t size)
+{
+    return std::string(reinterpret_cast<const char*>(bytes), size);
+}
+
+// Two different files made to share a SHA-1 digest print that digest twice
+// but do not match; copies of one of them do.
+TEST_F(Program, CollisionAttackIsNotAMatch)
+{
+    const std::string shattered = "F92D74E3874587AAF443D1DB961D4E26DDE13E9C";
+    const std::string mbles = "8AC60BA76F1999A1AB70223F225AEFDC78D4DDC0";
+    const std::string one = contents(shattered_1, sizeof shattered_1);
+    const std::string two = contents(shattered_2, sizeof shattered_2);
+    write_file("one.bin", one);
+    write_file("two.bin", two);
+    write_file("copy.bin", one);
+    write_file("m1.bin", contents(sha_mbles_1, sizeof sha_mbles_1));
+    write_file("m2.bin", contents(sha_mbles_2, sizeof sha_mbles_2));
+    EXPECT_EQ(expect_clean_run({"one.bin", "two.bin", "one.bin", "copy.bin", "m1.bin", "m2.bin"}).out,
+              banner + line(shattered, "one.bin") + line(shattered, "two.bin", " [NO MATCH]") +
+                  line(shattered, "one.bin", " [NO MATCH]") +
+                  line(shattered, "copy.bin", " [MATCH]") + line(mbles, "m1.bin", " [NO MATCH]") +
+                  line(mbles, "m2.bin", " [NO MATCH]"));
+
+    // A common suffix keeps the digests equal and the files apart.
+    const std::string suffix(5000, 'z');
+    write_file("one-long.bin", one + suffix);
+    write_file("two-long.bin", two + suffix);
+    const std::string out = expect_clean_run({"one-long.bin", "two-long.bin"}).out;
+    const std::size_t first = out.find("SHA1=");
+    const std::size_t second = out.find("SHA1=", first + 1);
+    ASSERT_NE(second, std::string::npos);
+    EXPECT_EQ(out.substr(first, 45), out.substr(second, 45));  // "SHA1=" and the digest
+    EXPECT_NE(out.find("two-long.bin         [NO MATCH]"), std::string::npos) << out;
 }
 
 TEST_F(Program, OutputThatCannotBeWrittenIsNotAnError)
