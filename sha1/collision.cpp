@@ -3,6 +3,7 @@
 #include "collision.h"
 
 #include <bit>
+#include <utility>
 
 namespace {
 
@@ -40,27 +41,72 @@ constexpr expanded_differences differences = expand_differences();
 
 // A working state (A, B, C, D, E) before some step.
 struct state {
-    std::uint32_t v[5];
+    std::uint32_t a, b, c, d, e;
 };
 
-void step_forward(state& s, int t, std::uint32_t w)
+template <int T>
+inline void step_forward(state& s, std::uint32_t w)
 {
-    const std::uint32_t temp = std::rotl(s.v[0], 5) + round_function(t, s.v[1], s.v[2], s.v[3]) +
-                               s.v[4] + w + round_constant(t);
-    s = {{temp, s.v[0], std::rotl(s.v[1], 30), s.v[2], s.v[3]}};
+    const std::uint32_t temp =
+        std::rotl(s.a, 5) + round_function(T, s.b, s.c, s.d) + s.e + w + round_constant(T);
+    s = {temp, s.a, std::rotl(s.b, 30), s.c, s.d};
 }
 
-// From the state after step t back to the state before it.
-void step_backward(state& s, int t, std::uint32_t w)
+// From the state after step T back to the state before it.
+template <int T>
+inline void step_backward(state& s, std::uint32_t w)
 {
-    const std::uint32_t a = s.v[1];
-    const std::uint32_t b = std::rotr(s.v[2], 30);
-    const std::uint32_t c = s.v[3];
-    const std::uint32_t d = s.v[4];
+    const std::uint32_t b = std::rotr(s.c, 30);
     const std::uint32_t e =
-        s.v[0] - std::rotl(a, 5) - round_function(t, b, c, d) - round_constant(t) - w;
-    s = {{a, b, c, d, e}};
+        s.a - std::rotl(s.b, 5) - round_function(T, b, s.d, s.e) - round_constant(T) - w;
+    s = {s.b, b, s.d, s.e, e};
 }
+
+// Steps From..From+N-1 forwards, or From+N-1 down to From backwards, with
+// the message words W[t] ^ dm[t].
+template <int From, int... N>
+inline void forwards(state& s, const std::uint32_t* W, const std::uint32_t* dm,
+                     std::integer_sequence<int, N...>)
+{
+    (step_forward<From + N>(s, W[From + N] ^ dm[From + N]), ...);
+}
+
+template <int From, int... N>
+inline void backwards(state& s, const std::uint32_t* W, const std::uint32_t* dm,
+                      std::integer_sequence<int, N...>)
+{
+    constexpr int last = From + static_cast<int>(sizeof...(N)) - 1;
+    (step_backward<last - N>(s, W[last - N] ^ dm[last - N]), ...);
+}
+
+constexpr std::uint32_t no_difference[80] = {};
+
+// Whether the partner block along vector `v` (whose check starts before step
+// Testt, from the block's own state there) collides with the block.
+template <int Testt>
+bool partner_collides(const state& start, const std::uint32_t W[80], int v,
+                      const std::uint32_t ihv_out[5])
+{
+    const std::uint32_t* dm = differences.dm[v];
+    // The partner's chaining input: back from the shared state.
+    state back = start;
+    backwards<0>(back, W, dm, std::make_integer_sequence<int, Testt>{});
+    // Its compression's last state: forward from the shared state.
+    state forward = start;
+    forwards<Testt>(forward, W, dm, std::make_integer_sequence<int, 80 - Testt>{});
+    return back.a + forward.a == ihv_out[0] && back.b + forward.b == ihv_out[1] &&
+           back.c + forward.c == ihv_out[2] && back.d + forward.d == ihv_out[3] &&
+           back.e + forward.e == ihv_out[4];
+}
+
+constexpr bool checks_start_at_58_or_65()
+{
+    for (const sha1_disturbance_vector& dv : sha1_disturbance_vectors) {
+        if (dv.testt != 58 && dv.testt != 65) return false;
+    }
+    return true;
+}
+static_assert(checks_start_at_58_or_65(), "the confirmation keeps the states before 58 and 65");
 
 }  // namespace
 
@@ -71,36 +117,64 @@ std::uint32_t sha1_dv_candidates_portable(const std::uint32_t W[80])
     return sha1_dv::candidates(columns);
 }
 
-bool sha1_dv_collides(const std::uint32_t ihv_in[5], const std::uint32_t W[80],
-                      std::uint32_t candidates, const std::uint32_t ihv_out[5])
-{
-    // The block's own working states before steps 58 and 65, where the
-    // vectors' checks start.
-    state s = {{ihv_in[0], ihv_in[1], ihv_in[2], ihv_in[3], ihv_in[4]}};
-    state before58{};
-    state before65{};
-    for (int t = 0; t < 65; ++t) {
-        if (t == 58) before58 = s;
-        step_forward(s, t, W[t]);
-    }
-    before65 = s;
+namespace {
 
+void expand(const std::uint8_t* block, std::uint32_t (&W)[80])
+{
+    for (int t = 0; t < 16; ++t) {
+        W[t] = (std::uint32_t{block[4 * t]} << 24) | (std::uint32_t{block[4 * t + 1]} << 16) |
+               (std::uint32_t{block[4 * t + 2]} << 8) | std::uint32_t{block[4 * t + 3]};
+    }
+    for (int t = 16; t < 80; ++t) {
+        W[t] = std::rotl(W[t - 3] ^ W[t - 8] ^ W[t - 14] ^ W[t - 16], 1);
+    }
+}
+
+// Tries the candidates in vector order from the block's states before
+// steps 58 and 65.
+bool any_partner_collides(const state& before58, const state& before65, const std::uint32_t W[80],
+                          std::uint32_t candidates, const std::uint32_t ihv_out[5])
+{
     for (int v = 0; v < sha1_dv_count; ++v) {
         const sha1_disturbance_vector& dv = sha1_disturbance_vectors[v];
         if ((candidates >> dv.mask_bit & 1) == 0) continue;
-        const std::uint32_t* dm = differences.dm[v];
-        const state start = dv.testt == 58 ? before58 : before65;
-
-        // The partner block's chaining input: back from the shared state.
-        state back = start;
-        for (int t = dv.testt - 1; t >= 0; --t) step_backward(back, t, W[t] ^ dm[t]);
-        // Its compression's last state: forward from the shared state.
-        state forward = start;
-        for (int t = dv.testt; t < 80; ++t) step_forward(forward, t, W[t] ^ dm[t]);
-
-        bool same = true;
-        for (int i = 0; i < 5; ++i) same = same && back.v[i] + forward.v[i] == ihv_out[i];
-        if (same) return true;
+        if (dv.testt == 58 ? partner_collides<58>(before58, W, v, ihv_out)
+                           : partner_collides<65>(before65, W, v, ihv_out)) {
+            return true;
+        }
     }
     return false;
+}
+
+}  // namespace
+
+bool sha1_dv_collides(const std::uint32_t ihv_in[5], const std::uint32_t W[80],
+                      std::uint32_t candidates, const std::uint32_t ihv_out[5])
+{
+    state before58 = {ihv_in[0], ihv_in[1], ihv_in[2], ihv_in[3], ihv_in[4]};
+    forwards<0>(before58, W, no_difference, std::make_integer_sequence<int, 58>{});
+    state before65 = before58;
+    forwards<58>(before65, W, no_difference, std::make_integer_sequence<int, 7>{});
+    return any_partner_collides(before58, before65, W, candidates, ihv_out);
+}
+
+bool sha1_dv_collides_block(const std::uint32_t ihv_in[5], const std::uint8_t* block,
+                            std::uint32_t candidates, const std::uint32_t ihv_out[5])
+{
+    std::uint32_t W[80];
+    expand(block, W);
+    return sha1_dv_collides(ihv_in, W, candidates, ihv_out);
+}
+
+bool sha1_dv_collides_from(const std::uint32_t before60[5], const std::uint8_t* block,
+                           std::uint32_t candidates, const std::uint32_t ihv_out[5])
+{
+    std::uint32_t W[80];
+    expand(block, W);
+    const state start = {before60[0], before60[1], before60[2], before60[3], before60[4]};
+    state before58 = start;
+    backwards<58>(before58, W, no_difference, std::make_integer_sequence<int, 2>{});
+    state before65 = start;
+    forwards<60>(before65, W, no_difference, std::make_integer_sequence<int, 5>{});
+    return any_partner_collides(before58, before65, W, candidates, ihv_out);
 }

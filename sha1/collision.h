@@ -45,11 +45,20 @@ struct term {
     std::uint32_t mask;
 };
 
+// The tests that share a shift are masked first and shifted once.
+struct shift_group {
+    int shift;
+    int first;  // index of its first term
+    int count;
+};
+
 struct plan_tables {
     family families[32];
     int family_count;
-    term terms[96];
+    term terms[96];  // ordered by shift
     int term_count;
+    shift_group groups[64];
+    int group_count;
 };
 
 // Groups the conditions of all vectors into families and shifted tests, at
@@ -62,8 +71,9 @@ constexpr plan_tables make_plan()
             const sha1_dv_condition& c = sha1_dv_conditions[dv.first_condition + n];
             const family f{c.b - c.a, c.i, c.j};
             int fi = 0;
-            while (fi < p.family_count && (p.families[fi].delta != f.delta ||
-                                           p.families[fi].i != f.i || p.families[fi].j != f.j)) {
+            while (fi < p.family_count &&
+                   (p.families[fi].delta != f.delta || p.families[fi].i != f.i ||
+                    p.families[fi].j != f.j)) {
                 ++fi;
             }
             if (fi == p.family_count) p.families[p.family_count++] = f;
@@ -77,46 +87,88 @@ constexpr plan_tables make_plan()
             p.terms[ti].mask |= std::uint32_t{1} << dv.mask_bit;
         }
     }
+    for (int i = 1; i < p.term_count; ++i) {
+        for (int k = i; k > 0 && p.terms[k - 1].shift > p.terms[k].shift; --k) {
+            const term t = p.terms[k];
+            p.terms[k] = p.terms[k - 1];
+            p.terms[k - 1] = t;
+        }
+    }
+    for (int i = 0; i < p.term_count; ++i) {
+        if (p.group_count == 0 || p.groups[p.group_count - 1].shift != p.terms[i].shift) {
+            p.groups[p.group_count++] = {p.terms[i].shift, i, 0};
+        }
+        ++p.groups[p.group_count - 1].count;
+    }
     return p;
 }
 
 inline constexpr plan_tables plan = make_plan();
 
-template <int N>
-TORVANIX_ALWAYS_INLINE std::uint32_t term_failures(const std::uint32_t (&parities)[32])
+// The check works on 32-bit words, one block per word, or on 64-bit words
+// holding two blocks' columns side by side (the first block in the low
+// half). No bit crosses from one half to the other where it is read: every
+// test masks before it shifts, and a family reads its second column only at
+// positions below 30 - delta, which its own half's bits fill.
+template <typename Word>
+constexpr Word in_every_half(std::uint32_t bits)
 {
-    constexpr term t = plan.terms[N];
-    std::uint32_t x = parities[t.family];
-    if constexpr (t.shift >= 0) {
-        x >>= t.shift;
-    } else {
-        x <<= -t.shift;
-    }
-    return (t.v != 0 ? ~x : x) & t.mask;
+    Word word = bits;
+    if constexpr (sizeof(Word) == 8) word |= word << 32;
+    return word;
 }
 
-template <int F>
-TORVANIX_ALWAYS_INLINE std::uint32_t family_parities(const std::uint32_t (&columns)[column_count])
+// The failures of term N before its group's shift: the parities that differ
+// from `v`, where the mask (moved against the shift) selects them.
+template <typename Word, int N>
+TORVANIX_ALWAYS_INLINE Word term_failures(const Word (&parities)[32])
+{
+    constexpr term t = plan.terms[N];
+    constexpr Word mask =
+        in_every_half<Word>(t.shift >= 0 ? t.mask << t.shift : t.mask >> -t.shift);
+    const Word x = parities[t.family];
+    return (t.v != 0 ? ~x : x) & mask;
+}
+
+template <typename Word, int G, int... K>
+TORVANIX_ALWAYS_INLINE Word group_failures(const Word (&parities)[32],
+                                           std::integer_sequence<int, K...>)
+{
+    constexpr shift_group g = plan.groups[G];
+    const Word failures = (term_failures<Word, g.first + K>(parities) | ...);
+    if constexpr (g.shift >= 0) {
+        return failures >> g.shift;
+    } else {
+        return failures << -g.shift;
+    }
+}
+
+template <typename Word, int F>
+TORVANIX_ALWAYS_INLINE Word family_parities(const Word (&columns)[column_count])
 {
     constexpr family f = plan.families[F];
     return columns[column_of(f.i)] ^ (columns[column_of(f.j)] >> f.delta);
 }
 
-template <int... F, int... N>
-TORVANIX_ALWAYS_INLINE std::uint32_t candidates_from(const std::uint32_t (&columns)[column_count],
-                                                     std::integer_sequence<int, F...>,
-                                                     std::integer_sequence<int, N...>)
+template <typename Word, int... F, int... G>
+TORVANIX_ALWAYS_INLINE Word candidates_from(const Word (&columns)[column_count],
+                                            std::integer_sequence<int, F...>,
+                                            std::integer_sequence<int, G...>)
 {
-    const std::uint32_t parities[32] = {family_parities<F>(columns)...};
-    return ~(term_failures<N>(parities) | ...);
+    const Word parities[32] = {family_parities<Word, F>(columns)...};
+    return ~(group_failures<Word, G>(parities,
+                                     std::make_integer_sequence<int, plan.groups[G].count>{}) |
+             ...);
 }
 
 // The vectors (bit `mask_bit` each) whose conditions the message meets, given
-// the columns: bit k of columns[c] is bit column_bit(c) of W[first_word + k].
-TORVANIX_ALWAYS_INLINE std::uint32_t candidates(const std::uint32_t (&columns)[column_count])
+// the columns: bit k of columns[c] is bit column_bit(c) of W[first_word + k]
+// (bits 30 and 31 are not read). With 64-bit words, two blocks at once.
+template <typename Word>
+TORVANIX_ALWAYS_INLINE Word candidates(const Word (&columns)[column_count])
 {
     return candidates_from(columns, std::make_integer_sequence<int, plan.family_count>{},
-                           std::make_integer_sequence<int, plan.term_count>{});
+                           std::make_integer_sequence<int, plan.group_count>{});
 }
 
 // The columns of W[35..64] in plain C++: eight words' low or top bytes are
@@ -155,3 +207,12 @@ std::uint32_t sha1_dv_candidates_portable(const std::uint32_t W[80]);
 // collides with it, i.e. the block completes a collision attack.
 bool sha1_dv_collides(const std::uint32_t ihv_in[5], const std::uint32_t W[80],
                       std::uint32_t candidates, const std::uint32_t ihv_out[5]);
+
+// The same from the block's own working state (A, B, C, D, E) before step
+// 60, for transforms that have it at hand.
+bool sha1_dv_collides_from(const std::uint32_t before60[5], const std::uint8_t* block,
+                           std::uint32_t candidates, const std::uint32_t ihv_out[5]);
+
+// The same for a block given by its 64 bytes.
+bool sha1_dv_collides_block(const std::uint32_t ihv_in[5], const std::uint8_t* block,
+                            std::uint32_t candidates, const std::uint32_t ihv_out[5]);

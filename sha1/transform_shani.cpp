@@ -8,8 +8,10 @@
 
 #include <immintrin.h>
 
+#include <bit>
 #include <utility>
 
+#include "collision.h"
 #include "transform.h"
 
 namespace {
@@ -18,12 +20,23 @@ namespace {
 // the first in the top lane) is in msg[j % 4]. While group j feeds the
 // rounds, the schedule works on the next three groups: it finishes group
 // j+1, adds group j into j+2 and starts j+3.
-template <int J>
+// What the collision check keeps of one block: the message groups it reads
+// (W[32..67], groups 8 to 16) and A..D after rounds 56 and 60.
+struct kept_for_check {
+    __m128i groups[9];
+    __m128i abcd[2];
+};
+
+template <bool Keep, int J>
 TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void four_rounds(__m128i& abcd, __m128i& abcd_back,
                                                               __m128i& e_first, __m128i msg[4],
+                                                              kept_for_check& kept,
                                                               const std::uint8_t* data,
                                                               const __m128i& byte_swap)
 {
+    if constexpr (Keep && J >= 8 && J <= 16) {
+        kept.groups[J - 8] = msg[J % 4];
+    }
     if constexpr (J < 4) {
         msg[J] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * J)),
                                   byte_swap);
@@ -39,6 +52,9 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void four_rounds(__m128i& abcd, __m
     }
     abcd_back = abcd;
     abcd = _mm_sha1rnds4_epu32(abcd, e_plus_w, J / 5);
+    if constexpr (Keep && (J == 13 || J == 14)) {
+        kept.abcd[J - 13] = abcd;
+    }
     if constexpr (J >= 1 && J <= 16) {
         msg[(J + 3) % 4] = _mm_sha1msg1_epu32(msg[(J + 3) % 4], msg[J % 4]);
     }
@@ -47,20 +63,106 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void four_rounds(__m128i& abcd, __m
     }
 }
 
-template <int... J>
+template <bool Keep, int... J>
 TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void eighty_rounds(std::integer_sequence<int, J...>,
                                                                 __m128i& abcd, __m128i& abcd_back,
                                                                 __m128i& e_first, __m128i msg[4],
+                                                                kept_for_check& kept,
                                                                 const std::uint8_t* data,
                                                                 const __m128i& byte_swap)
 {
-    (four_rounds<J>(abcd, abcd_back, e_first, msg, data, byte_swap), ...);
+    (four_rounds<Keep, J>(abcd, abcd_back, e_first, msg, kept, data, byte_swap), ...);
 }
 
-}  // namespace
+// The top bit of each byte of `v` shifted left by `shift` within 16-bit lanes.
+TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI std::uint32_t sign_bits(__m128i v, __m128i shift)
+{
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_sll_epi16(v, shift)));
+}
 
-TORVANIX_TARGET_SHANI void sha1_transform_shani(std::uint32_t state[5], const std::uint8_t* data,
-                                                std::size_t blocks)
+// Writes the chaining value held as A..D (A in the top lane) and E (top lane).
+TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void store(std::uint32_t out[5], __m128i abcd,
+                                                        __m128i e)
+{
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi32(abcd, 0x1B));
+    out[4] = static_cast<std::uint32_t>(_mm_extract_epi32(e, 3));
+}
+
+// The collision check's columns from the kept groups 8 to 16, whose words
+// stand in reverse order (the first in the top lane). One byte shuffle per
+// group puts its words' low bytes, in order, in bytes 0-3 and their top
+// bytes in bytes 8-11; merged, sixteen words' low bytes fill one register
+// and their top bytes another, and each column bit is a byte-sign mask.
+TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void check_columns(
+    const kept_for_check& kept, std::uint32_t (&columns)[sha1_dv::column_count])
+{
+    const __m128i gather = _mm_set_epi8(-1, -1, -1, -1, 3, 7, 11, 15, -1, -1, -1, -1, 0, 4, 8, 12);
+    __m128i g[9];
+    for (int i = 0; i < 9; ++i) g[i] = _mm_shuffle_epi8(kept.groups[i], gather);
+    __m128i eight[4];  // words 32+8i..: low bytes in 0-7, top bytes in 8-15
+    for (int i = 0; i < 4; ++i) eight[i] = _mm_or_si128(g[2 * i], _mm_slli_si128(g[2 * i + 1], 4));
+    // Bytes of W[32..47], W[48..63], W[64..67]; then moved by three words to
+    // start at W[35].
+    const __m128i low0 = _mm_unpacklo_epi64(eight[0], eight[1]);
+    const __m128i low1 = _mm_unpacklo_epi64(eight[2], eight[3]);
+    const __m128i top0 = _mm_unpackhi_epi64(eight[0], eight[1]);
+    const __m128i top1 = _mm_unpackhi_epi64(eight[2], eight[3]);
+    const __m128i low2 = g[8];
+    const __m128i top2 = _mm_srli_si128(g[8], 8);
+    const __m128i lows[2] = {_mm_alignr_epi8(low1, low0, 3), _mm_alignr_epi8(low2, low1, 3)};
+    const __m128i tops[2] = {_mm_alignr_epi8(top1, top0, 3), _mm_alignr_epi8(top2, top1, 3)};
+    for (int c = 0; c < sha1_dv::column_count; ++c) {
+        const int bit = sha1_dv::column_bit(c);
+        const __m128i* bytes = c < 8 ? lows : tops;
+        const __m128i shift = _mm_cvtsi32_si128(7 - bit % 8);
+        columns[c] = sign_bits(bytes[0], shift) | (sign_bits(bytes[1], shift) << 16);
+    }
+}
+
+// Compresses one block into A..D (A in the top lane) and E (top lane);
+// with `Keep`, keeps the groups the collision check reads.
+template <bool Keep>
+TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void compress(__m128i& abcd, __m128i& e,
+                                                           const std::uint8_t* data,
+                                                           kept_for_check& kept,
+                                                           const __m128i& byte_swap)
+{
+    const __m128i abcd_start = abcd;
+    const __m128i e_start = e;
+    __m128i abcd_back;
+    __m128i msg[4];
+    eighty_rounds<Keep>(std::make_integer_sequence<int, 20>{}, abcd, abcd_back, e, msg, kept, data,
+                        byte_swap);
+    // E after round 80 is A four rounds earlier, rotated by 30.
+    e = _mm_sha1nexte_epu32(abcd_back, e_start);
+    abcd = _mm_add_epi32(abcd, abcd_start);
+}
+
+// Whether the block at `data`, compressed to (abcd_out, e_out) with `kept`
+// states, completes a collision attack along a candidate. E before a step is
+// A four steps earlier, rotated by 30.
+TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI bool collides(const kept_for_check& kept,
+                                                           __m128i abcd_out, __m128i e_out,
+                                                           const std::uint8_t* data,
+                                                           std::uint32_t candidates)
+{
+    std::uint32_t before60[5];
+    std::uint32_t before56[5];
+    std::uint32_t out[5];
+    store(before60, kept.abcd[1], e_out);
+    store(before56, kept.abcd[0], e_out);
+    before60[4] = std::rotl(before56[0], 30);
+    store(out, abcd_out, e_out);
+    return sha1_dv_collides_from(before60, data, candidates, out);
+}
+
+// Runs blocks; with `Detect`, checks each block and stops after the first
+// that completes a collision attack. On 64-bit processors the check runs
+// on two blocks at once, in 64-bit words.
+template <bool Detect>
+TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI sha1_blocks_done run(std::uint32_t state[5],
+                                                                  const std::uint8_t* data,
+                                                                  std::size_t blocks)
 {
     const __m128i byte_swap = _mm_set_epi64x(0x0001020304050607LL, 0x08090A0B0C0D0E0FLL);
 
@@ -69,27 +171,69 @@ TORVANIX_TARGET_SHANI void sha1_transform_shani(std::uint32_t state[5], const st
     __m128i abcd =
         _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0x1B);
     __m128i e = _mm_set_epi32(static_cast<int>(state[4]), 0, 0, 0);
+    kept_for_check kept;
+    kept_for_check kept_first;
+    std::size_t done = 0;
 
-    for (; blocks != 0; --blocks, data += 64) {
-        const __m128i abcd_start = abcd;
-        const __m128i e_start = e;
-        __m128i abcd_back;
-        __m128i msg[4];
-        eighty_rounds(std::make_integer_sequence<int, 20>{}, abcd, abcd_back, e, msg, data,
-                      byte_swap);
-        // E after round 80 is A four rounds earlier, rotated by 30.
-        e = _mm_sha1nexte_epu32(abcd_back, e_start);
-        abcd = _mm_add_epi32(abcd, abcd_start);
+    if constexpr (Detect && sizeof(void*) == 8) {
+        for (; blocks - done >= 2; done += 2, data += 128) {
+            compress<true>(abcd, e, data, kept_first, byte_swap);
+            std::uint32_t first[sha1_dv::column_count];
+            check_columns(kept_first, first);
+            const __m128i abcd_between = abcd;
+            const __m128i e_between = e;
+            compress<true>(abcd, e, data + 64, kept, byte_swap);
+            std::uint32_t second[sha1_dv::column_count];
+            check_columns(kept, second);
+            std::uint64_t both[sha1_dv::column_count];
+            for (int c = 0; c < sha1_dv::column_count; ++c) {
+                both[c] = first[c] | std::uint64_t{second[c]} << 32;
+            }
+            const std::uint64_t candidates = sha1_dv::candidates(both);
+            if (candidates != 0) {
+                const auto low = static_cast<std::uint32_t>(candidates);
+                const auto high = static_cast<std::uint32_t>(candidates >> 32);
+                if (low != 0 && collides(kept_first, abcd_between, e_between, data, low)) {
+                    store(state, abcd_between, e_between);
+                    return {done + 1, true};
+                }
+                if (high != 0 && collides(kept, abcd, e, data + 64, high)) {
+                    store(state, abcd, e);
+                    return {done + 2, true};
+                }
+            }
+        }
+    }
+    for (; done < blocks; ++done, data += 64) {
+        compress<Detect>(abcd, e, data, kept, byte_swap);
+        if constexpr (Detect) {
+            std::uint32_t columns[sha1_dv::column_count];
+            check_columns(kept, columns);
+            const std::uint32_t candidates = sha1_dv::candidates(columns);
+            if (candidates != 0 && collides(kept, abcd, e, data, candidates)) {
+                store(state, abcd, e);
+                return {done + 1, true};
+            }
+        }
     }
 
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(state), _mm_shuffle_epi32(abcd, 0x1B));
-    state[4] = static_cast<std::uint32_t>(_mm_extract_epi32(e, 3));
+    store(state, abcd, e);
+    return {blocks, false};
 }
 
-sha1_blocks_done sha1_detect_shani(std::uint32_t state[5], const std::uint8_t* data,
-                                   std::size_t blocks)
+}  // namespace
+
+TORVANIX_TARGET_SHANI void sha1_transform_shani(std::uint32_t state[5], const std::uint8_t* data,
+                                                std::size_t blocks)
 {
-    return sha1_detect_each_block(sha1_transform_shani, state, data, blocks);
+    run<false>(state, data, blocks);
+}
+
+TORVANIX_TARGET_SHANI sha1_blocks_done sha1_detect_shani(std::uint32_t state[5],
+                                                         const std::uint8_t* data,
+                                                         std::size_t blocks)
+{
+    return run<true>(state, data, blocks);
 }
 
 #endif

@@ -115,7 +115,8 @@ TEST(Sha1Transforms, DispatcherChoosesTheFastestUsable)
     const std::set<std::string> flags = cpu_flags();
     const bool avx2 = flags.count("avx2") && flags.count("bmi1") && flags.count("bmi2");
     std::string expected = "portable";
-    if (TORVANIX_HW_SHA1_BUILT && flags.count("sha_ni")) {
+    const bool sha = TORVANIX_HW_SHA1_BUILT && flags.count("sha_ni");
+    if (sha) {
         expected = "x86-sha";
     } else if (avx2) {
         expected = "x86-avx2";
@@ -126,6 +127,7 @@ TEST(Sha1Transforms, DispatcherChoosesTheFastestUsable)
     // Slower transforms the processor can also run are usable too.
     std::set<std::string> names;
     for (const auto& t : list) names.insert(t.name);
+    EXPECT_EQ(names.count("x86-sha"), sha ? 1u : 0u);
     EXPECT_EQ(names.count("x86-avx2"), avx2 ? 1u : 0u);
     EXPECT_EQ(names.count("x86-ssse3"), flags.count("ssse3"));
 #else
