@@ -185,6 +185,8 @@ TEST(CollisionDetection, CandidateMaskMatchesTheConditions)
 {
     std::mt19937 random(7);
     std::uint32_t seen = 0;
+    std::uint32_t previous_columns[sha1_dv::column_count] = {};
+    std::uint32_t previous_expected = sha1_dv::candidates(previous_columns);
     for (int round = 0; round < 20000; ++round) {
         std::uint32_t W[80];
         for (auto& w : W) w = static_cast<std::uint32_t>(random());
@@ -207,6 +209,19 @@ TEST(CollisionDetection, CandidateMaskMatchesTheConditions)
         const std::uint32_t expected = reference_candidates(W);
         seen |= expected;
         ASSERT_EQ(sha1_dv_candidates_portable(W), expected) << round;
+
+        // Two blocks side by side in 64-bit words give both masks, whatever
+        // the unread top bits of the columns hold.
+        std::uint32_t columns[sha1_dv::column_count];
+        sha1_dv::columns_portable(W, columns);
+        std::uint64_t both[sha1_dv::column_count];
+        for (int c = 0; c < sha1_dv::column_count; ++c) {
+            const std::uint32_t junk = static_cast<std::uint32_t>(random()) & 0xC0000000u;
+            both[c] = (previous_columns[c] | junk) | std::uint64_t{columns[c] | junk} << 32;
+            previous_columns[c] = columns[c];
+        }
+        ASSERT_EQ(sha1_dv::candidates(both), previous_expected | std::uint64_t{expected} << 32);
+        previous_expected = expected;
     }
     EXPECT_EQ(seen, 0xFFFFFFFFu);  // every vector was seen passing
 }
