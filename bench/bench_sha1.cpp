@@ -29,7 +29,8 @@ std::vector<std::uint8_t> input(std::size_t n)
 void transform_bench(benchmark::State& state, sha1_transform_fn fn)
 {
     const auto data = input(static_cast<std::size_t>(state.range(0)));
-    std::uint32_t h[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
+    std::uint32_t h[5] = {sha1_initial_hash[0], sha1_initial_hash[1], sha1_initial_hash[2],
+                          sha1_initial_hash[3], sha1_initial_hash[4]};
     for (auto _ : state) {
         fn(h, data.data(), data.size() / 64);
         benchmark::DoNotOptimize(h);

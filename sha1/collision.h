@@ -71,9 +71,8 @@ constexpr plan_tables make_plan()
             const sha1_dv_condition& c = sha1_dv_conditions[dv.first_condition + n];
             const family f{c.b - c.a, c.i, c.j};
             int fi = 0;
-            while (fi < p.family_count &&
-                   (p.families[fi].delta != f.delta || p.families[fi].i != f.i ||
-                    p.families[fi].j != f.j)) {
+            while (fi < p.family_count && (p.families[fi].delta != f.delta ||
+                                           p.families[fi].i != f.i || p.families[fi].j != f.j)) {
                 ++fi;
             }
             if (fi == p.family_count) p.families[p.family_count++] = f;
@@ -156,9 +155,9 @@ TORVANIX_ALWAYS_INLINE Word candidates_from(const Word (&columns)[column_count],
                                             std::integer_sequence<int, G...>)
 {
     const Word parities[32] = {family_parities<Word, F>(columns)...};
-    return ~(group_failures<Word, G>(parities,
-                                     std::make_integer_sequence<int, plan.groups[G].count>{}) |
-             ...);
+    return ~(
+        group_failures<Word, G>(parities, std::make_integer_sequence<int, plan.groups[G].count>{}) |
+        ...);
 }
 
 // The vectors (bit `mask_bit` each) whose conditions the message meets, given

@@ -8,9 +8,6 @@
 
 namespace {
 
-constexpr std::uint32_t initial_hash[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476,
-                                           0xC3D2E1F0};
-
 // Compresses whole blocks into the SHA-1 chain, and into the safe chain:
 // the same chain until a block completes a collision attack, after which
 // the safe chain compresses that block twice more and goes its own way.
@@ -111,7 +108,7 @@ void finish(SHA1Context* context)
 void SHA1Reset(SHA1Context* context)
 {
     for (int i = 0; i < 5; ++i) {
-        context->Intermediate_Hash[i] = initial_hash[i];
+        context->Intermediate_Hash[i] = sha1_initial_hash[i];
     }
     context->Length_Low = 0;
     context->Length_High = 0;

@@ -11,6 +11,10 @@
 #include <cstddef>
 #include <cstdint>
 
+// The chaining value a message starts from (H0..H4).
+inline constexpr std::uint32_t sha1_initial_hash[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE,
+                                                       0x10325476, 0xC3D2E1F0};
+
 using sha1_transform_fn = void (*)(std::uint32_t state[5], const std::uint8_t* data,
                                    std::size_t blocks);
 

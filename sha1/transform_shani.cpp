@@ -64,12 +64,9 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void four_rounds(__m128i& abcd, __m
 }
 
 template <bool Keep, int... J>
-TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void eighty_rounds(std::integer_sequence<int, J...>,
-                                                                __m128i& abcd, __m128i& abcd_back,
-                                                                __m128i& e_first, __m128i msg[4],
-                                                                kept_for_check& kept,
-                                                                const std::uint8_t* data,
-                                                                const __m128i& byte_swap)
+TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void eighty_rounds(
+    std::integer_sequence<int, J...>, __m128i& abcd, __m128i& abcd_back, __m128i& e_first,
+    __m128i msg[4], kept_for_check& kept, const std::uint8_t* data, const __m128i& byte_swap)
 {
     (four_rounds<Keep, J>(abcd, abcd_back, e_first, msg, kept, data, byte_swap), ...);
 }

@@ -103,11 +103,11 @@ TEST_F(Program, CollisionAttackIsNotAMatch)
     write_file("copy.bin", one);
     write_file("m1.bin", contents(sha_mbles_1, sizeof sha_mbles_1));
     write_file("m2.bin", contents(sha_mbles_2, sizeof sha_mbles_2));
-    EXPECT_EQ(expect_clean_run({"one.bin", "two.bin", "one.bin", "copy.bin", "m1.bin", "m2.bin"}).out,
-              banner + line(shattered, "one.bin") + line(shattered, "two.bin", " [NO MATCH]") +
-                  line(shattered, "one.bin", " [NO MATCH]") +
-                  line(shattered, "copy.bin", " [MATCH]") + line(mbles, "m1.bin", " [NO MATCH]") +
-                  line(mbles, "m2.bin", " [NO MATCH]"));
+    EXPECT_EQ(
+        expect_clean_run({"one.bin", "two.bin", "one.bin", "copy.bin", "m1.bin", "m2.bin"}).out,
+        banner + line(shattered, "one.bin") + line(shattered, "two.bin", " [NO MATCH]") +
+            line(shattered, "one.bin", " [NO MATCH]") + line(shattered, "copy.bin", " [MATCH]") +
+            line(mbles, "m1.bin", " [NO MATCH]") + line(mbles, "m2.bin", " [NO MATCH]"));
 
     // A common suffix keeps the digests equal and the files apart.
     const std::string suffix(5000, 'z');

@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
@@ -9,17 +11,10 @@
 #include "sha1/collision.h"
 #include "sha1/sha1.h"
 #include "sha1/transform.h"
+#include "tests/support/digest_text.h"
+#include "tests/support/random_bytes.h"
 
 namespace {
-
-std::string hex(const std::uint8_t digest[SHA1HashSize])
-{
-    char text[2 * SHA1HashSize + 1];
-    for (int i = 0; i < SHA1HashSize; ++i) {
-        std::snprintf(text + 2 * i, 3, "%02X", digest[i]);
-    }
-    return text;
-}
 
 struct Digests {
     std::string sha1;
@@ -74,7 +69,8 @@ TEST(CollisionDetection, PublishedCollisionsAreDetected)
 {
     for (const CollisionFile& file : collision_files()) {
         SCOPED_TRACE(file.name);
-        for (std::size_t piece : {std::size_t{1}, std::size_t{7}, std::size_t{64}, std::size_t{640}}) {
+        for (std::size_t piece :
+             {std::size_t{1}, std::size_t{7}, std::size_t{64}, std::size_t{640}}) {
             const Digests d = digests_of(file.bytes, piece);
             EXPECT_EQ(d.sha1, file.sha1);
             EXPECT_EQ(d.safe, file.safe);
@@ -108,9 +104,7 @@ TEST(CollisionDetection, RandomDataIsNeverDetected)
 {
     std::mt19937 random(4242);
     for (std::size_t length : {0, 1, 55, 56, 64, 1000, 100000}) {
-        std::vector<std::uint8_t> message(length);
-        for (auto& byte : message) byte = static_cast<std::uint8_t>(random());
-        const Digests d = digests_of(message, 4096);
+        const Digests d = digests_of(random_bytes(random, length), 4096);
         EXPECT_FALSE(d.attacked) << length;
         EXPECT_EQ(d.safe, d.sha1) << length;
     }
@@ -129,9 +123,7 @@ TEST(CollisionDetection, EveryTransformDetectsTheSameBlocks)
     std::mt19937 random(99);
     std::vector<std::vector<std::uint8_t>> inputs;
     for (const CollisionFile& file : collision_files()) inputs.push_back(file.bytes);
-    std::vector<std::uint8_t> noise(64 * 37 + 3);
-    for (auto& byte : noise) byte = static_cast<std::uint8_t>(random());
-    inputs.push_back(noise);
+    inputs.push_back(random_bytes(random, 64 * 37 + 3));
 
     for (const sha1_transform_entry& t : usable()) {
         SCOPED_TRACE(t.name);
@@ -143,8 +135,8 @@ TEST(CollisionDetection, EveryTransformDetectsTheSameBlocks)
                 buffer.insert(buffer.end(), input.begin(), input.end());
                 const std::uint8_t* data = buffer.data() + offset;
                 std::size_t blocks = input.size() / 64;
-                std::uint32_t expected[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476,
-                                             0xC3D2E1F0};
+                std::uint32_t expected[5];
+                std::memcpy(expected, sha1_initial_hash, sizeof expected);
                 sha1_transform_portable(expected, data, offset);
                 data += 64 * offset;
                 blocks -= offset;
