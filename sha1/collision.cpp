@@ -113,7 +113,7 @@ static_assert(checks_start_at_58_or_65(), "the confirmation keeps the states bef
 std::uint32_t sha1_dv_candidates_portable(const std::uint32_t W[80])
 {
     std::uint32_t columns[sha1_dv::column_count];
-    sha1_dv::columns_portable(W, columns);
+    sha1_dv::columns_portable(W + sha1_dv::first_word, columns);
     return sha1_dv::candidates(columns);
 }
 

@@ -170,10 +170,10 @@ TORVANIX_ALWAYS_INLINE Word candidates(const Word (&columns)[column_count])
                            std::make_integer_sequence<int, plan.group_count>{});
 }
 
-// The columns of W[35..64] in plain C++: eight words' low or top bytes are
+// The columns of W[35..64], given from W[35] on, in plain C++: eight words' low or top bytes are
 // gathered into a 64-bit word, and one multiplication collects a bit of all
 // eight bytes into one byte.
-TORVANIX_ALWAYS_INLINE void columns_portable(const std::uint32_t* W,
+TORVANIX_ALWAYS_INLINE void columns_portable(const std::uint32_t* from35,
                                              std::uint32_t (&columns)[column_count])
 {
     for (std::uint32_t& c : columns) c = 0;
@@ -182,7 +182,7 @@ TORVANIX_ALWAYS_INLINE void columns_portable(const std::uint32_t* W,
         std::uint64_t top = 0;
         const int words = group < 3 ? 8 : word_count - 24;
         for (int k = 0; k < words; ++k) {
-            const std::uint32_t w = W[first_word + 8 * group + k];
+            const std::uint32_t w = from35[8 * group + k];
             low |= std::uint64_t{w & 0xFF} << (8 * k);
             top |= std::uint64_t{w >> 24} << (8 * k);
         }

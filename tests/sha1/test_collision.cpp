@@ -205,7 +205,7 @@ TEST(CollisionDetection, CandidateMaskMatchesTheConditions)
         // Two blocks side by side in 64-bit words give both masks, whatever
         // the unread top bits of the columns hold.
         std::uint32_t columns[sha1_dv::column_count];
-        sha1_dv::columns_portable(W, columns);
+        sha1_dv::columns_portable(W + sha1_dv::first_word, columns);
         std::uint64_t both[sha1_dv::column_count];
         for (int c = 0; c < sha1_dv::column_count; ++c) {
             const std::uint32_t junk = static_cast<std::uint32_t>(random()) & 0xC0000000u;
