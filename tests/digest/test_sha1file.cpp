@@ -153,18 +153,20 @@ TEST_F(FileDigest, SpecialFilesAreReadAsTheyAre)
     writer.join();
 }
 
-// Waits until this process has `path` open and has read past its start.
-void wait_until_reading(const std::filesystem::path& path)
+// Waits until this process has `path` open and has read past its start, or
+// until `given_up` is set. Returns whether the read was seen.
+bool wait_until_reading(const std::filesystem::path& path, const std::atomic<bool>& given_up)
 {
-    for (;;) {
+    while (!given_up) {
         std::error_code ignored;
         for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd", ignored)) {
             if (std::filesystem::read_symlink(fd.path(), ignored) != path) continue;
             std::string info = contents_of("/proc/self/fdinfo/" + fd.path().filename().string());
-            if (info.rfind("pos:\t0\n", 0) != 0) return;
+            if (info.rfind("pos:\t0\n", 0) != 0) return true;
         }
         std::this_thread::yield();
     }
+    return false;
 }
 
 TEST_F(FileDigest, FileCutShortWhileReadIsNotADigest)
@@ -172,11 +174,14 @@ TEST_F(FileDigest, FileCutShortWhileReadIsNotADigest)
     // 64 GiB of holes take far longer to read than the cut takes to come.
     write_file("big", "");
     std::filesystem::resize_file("big", 64ull << 30);
-    std::thread cutter([path = dir_ / "big"] {
-        wait_until_reading(path);
-        std::filesystem::resize_file(path, 1000);
+    std::atomic<bool> digest_done = false;
+    std::thread cutter([path = dir_ / "big", &digest_done] {
+        if (wait_until_reading(path, digest_done)) {
+            std::filesystem::resize_file(path, 1000);
+        }
     });
     EXPECT_STREQ(SHA1File("big"), "couldn't read file 'big'\n");
+    digest_done = true;
     cutter.join();
 }
 
