@@ -4,3 +4,7 @@
 // Sets up the process so that a closed or failing standard output cannot end
 // it: writes then simply fail and the run goes on.
 void prepare_console();
+
+// Tells whether standard output is a terminal (on Windows, a console), where
+// control bytes would be acted on rather than shown.
+bool output_is_terminal();

@@ -8,6 +8,9 @@
 
 namespace {
 
+// Bytes of a name that the result line shows: the name column's width.
+constexpr int name_column = 20;
+
 char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Compares whole strings, treating ASCII letters of either case as equal and
@@ -29,6 +32,62 @@ bool same_result(const char* text, const char* safe, const char* previous_text,
     return equal_ignoring_ascii_case(text, previous_text) && std::strcmp(safe, previous_safe) == 0;
 }
 
+// Copies `text` into `out`, cut to `size` - 1 bytes, and returns the number
+// of bytes copied.
+int copy_text(char* out, int size, const char* text)
+{
+    int n = 0;
+    for (; n < size - 1 && text[n] != '\0'; ++n) {
+        out[n] = text[n];
+    }
+    out[n] = '\0';
+    return n;
+}
+
+// Replaces each control byte of bytes[0..n) by '?'.
+void show_control_bytes(char* bytes, int n)
+{
+    for (int i = 0; i < n; ++i) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (c < 0x20 || c == 0x7F) {
+            bytes[i] = '?';
+        }
+    }
+}
+
+// Prints "SHA1=", the result text, a space and the name cut or padded to
+// its column: the bytes of printf("SHA1=%s %-20.20s", text, name), without
+// parsing a format for every file.
+//
+// On a terminal a control byte of a name (also inside an error text) could
+// move the cursor and erase or forge lines, so there each one is shown as
+// '?': byte for byte, so the column keeps its width. The newline that ends
+// an error text stays. Pipes and files get every byte as it is.
+void print_result(const char* text, const char* name, bool on_terminal)
+{
+    char column[name_column];
+    int length = 0;
+    for (; length < name_column && name[length] != '\0'; ++length) {
+        column[length] = name[length];
+    }
+    for (int i = length; i < name_column; ++i) {
+        column[i] = ' ';
+    }
+
+    static char shown_text[result_text_size];
+    if (on_terminal) {
+        show_control_bytes(column, name_column);
+        const int text_length = copy_text(shown_text, result_text_size, text);
+        const bool ends_line = text_length > 0 && shown_text[text_length - 1] == '\n';
+        show_control_bytes(shown_text, ends_line ? text_length - 1 : text_length);
+        text = shown_text;
+    }
+    std::fputs("SHA1=", stdout);
+    std::fputs(text, stdout);
+    std::fputc(' ', stdout);
+    std::fwrite(column, 1, name_column, stdout);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -42,11 +101,12 @@ int main(int argc, char* argv[])
         return 0;
     }
 
-    static char previous_text[1024];
-    static char previous_safe[64];
+    const bool on_terminal = output_is_terminal();
+    static char previous_text[result_text_size];
+    static char previous_safe[safe_text_size];
     for (int i = 1; i < argc; ++i) {
         const char* text = SHA1File(argv[i]);
-        std::printf("SHA1=%s %-20.20s", text, argv[i]);
+        print_result(text, argv[i], on_terminal);
         if (i >= 2) {
             std::fputs(same_result(text, SHA1FileSafeText(), previous_text, previous_safe)
                            ? " [MATCH]"
@@ -54,8 +114,8 @@ int main(int argc, char* argv[])
                        stdout);
         }
         std::fputs("\n", stdout);
-        std::snprintf(previous_text, sizeof previous_text, "%s", text);
-        std::snprintf(previous_safe, sizeof previous_safe, "%s", SHA1FileSafeText());
+        copy_text(previous_text, result_text_size, text);
+        copy_text(previous_safe, safe_text_size, SHA1FileSafeText());
     }
     return 0;
 }

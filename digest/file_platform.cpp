@@ -15,6 +15,18 @@ std::FILE* open_for_digest(const char* path)
 
 #include <sys/stat.h>
 
+namespace {
+
+// What the open saw of the file it opened last; one file is open at a time.
+struct stat at_open;
+
+bool same_time(const timespec& a, const timespec& b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+}  // namespace
+
 std::FILE* open_for_digest(const char* path)
 {
     std::FILE* stream = std::fopen(path, "rb");
@@ -22,12 +34,26 @@ std::FILE* open_for_digest(const char* path)
         return nullptr;
     }
     // POSIX opens a directory for reading; it has no contents to digest.
-    struct stat info;
-    if (fstat(fileno(stream), &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (fstat(fileno(stream), &at_open) != 0 || S_ISDIR(at_open.st_mode)) {
         std::fclose(stream);
         return nullptr;
     }
     return stream;
+}
+
+bool changed_since_open(std::FILE* stream)
+{
+    // Only a regular file's size and time say something about its contents.
+    // /proc and /sys files are regular files too, but their sizes (0 and
+    // 4096 whatever they hold) and times stay as they are while one is read.
+    if (!S_ISREG(at_open.st_mode)) {
+        return false;
+    }
+    struct stat now;
+    if (fstat(fileno(stream), &now) != 0) {
+        return true;
+    }
+    return now.st_size != at_open.st_size || !same_time(now.st_mtim, at_open.st_mtim);
 }
 
 #endif

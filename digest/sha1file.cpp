@@ -8,18 +8,39 @@
 
 namespace {
 
-char result_text[1024];
-char safe_text[2 * SHA1HashSize + 1];
+char result_text[result_text_size];
+char safe_text[safe_text_size];
+static_assert(safe_text_size == 2 * SHA1HashSize + 1);
 
-// "couldn't open file '" and "couldn't read file '" are 20 bytes; "'\n" and
-// the terminator add 3. A longer path is cut so the text always fits whole.
-constexpr int path_room = static_cast<int>(sizeof result_text) - 23;
+// The bytes an error text about a path adds to the path: the words before
+// it, the closing quote and newline, and the terminator.
+constexpr int path_error_bytes = sizeof "couldn't open file ''\n";
+static_assert(sizeof "couldn't read file ''\n" == path_error_bytes);
+
+// A longer path is cut so the text always fits whole.
+constexpr int path_room = result_text_size - path_error_bytes;
+
+// The stream's own buffer. Reads of a whole chunk go straight into the
+// chunk buffer, so this one serves only the C library's bookkeeping; giving
+// it here spares an allocation and a size query per file.
+char stream_buffer[4096];
 
 const char* path_error(const char* what, const char* path)
 {
     std::snprintf(result_text, sizeof result_text, "couldn't %s file '%.*s'\n", what, path_room,
                   path);
     return result_text;
+}
+
+// Writes the digest as 40 upper-case hex digits, first byte first.
+void write_hex(const std::uint8_t (&digest)[SHA1HashSize], char* text)
+{
+    static const char hex_digits[] = "0123456789ABCDEF";
+    for (int i = 0; i < SHA1HashSize; ++i) {
+        text[2 * i] = hex_digits[digest[i] >> 4];
+        text[2 * i + 1] = hex_digits[digest[i] & 15];
+    }
+    text[2 * SHA1HashSize] = '\0';
 }
 
 }  // namespace
@@ -37,7 +58,11 @@ const char* SHA1File(const char* path)
     if (stream == nullptr) {
         return path_error("open", path);
     }
+    std::setvbuf(stream, stream_buffer, _IOFBF, sizeof stream_buffer);
 
+    // A read that delivers less than a whole chunk has met the end of the
+    // file (or an error): asking again would wait for more input on a
+    // terminal or a FIFO and add it to this file's digest.
     std::size_t n;
     do {
         n = std::fread(read_buffer, 1, sizeof read_buffer, stream);
@@ -49,10 +74,11 @@ const char* SHA1File(const char* path)
                 return result_text;
             }
         }
-    } while (n != 0);
+    } while (n == sizeof read_buffer);
 
-    // A digest of a partly read file would look like a real one; say so instead.
-    bool read_failed = std::ferror(stream) != 0;
+    // A digest of a partly read file, or of bytes that were never in the
+    // file together, would look like a real one; say so instead.
+    bool read_failed = std::ferror(stream) != 0 || changed_since_open(stream);
     std::fclose(stream);
     if (read_failed) {
         return path_error("read", path);
@@ -64,16 +90,10 @@ const char* SHA1File(const char* path)
         std::snprintf(result_text, sizeof result_text, "SHA1Result Error %d.\n", err);
         return result_text;
     }
-
-    result_text[0] = '\0';
-    for (int i = 0; i < SHA1HashSize; ++i) {
-        std::snprintf(result_text + 2 * i, sizeof result_text - 2 * i, "%02X", Message_Digest[i]);
-    }
+    write_hex(Message_Digest, result_text);
     std::uint8_t Safe_Digest[SHA1HashSize];
     SHA1SafeResult(&context, Safe_Digest);
-    for (int i = 0; i < SHA1HashSize; ++i) {
-        std::snprintf(safe_text + 2 * i, sizeof safe_text - 2 * i, "%02X", Safe_Digest[i]);
-    }
+    write_hex(Safe_Digest, safe_text);
     return result_text;
 }
 

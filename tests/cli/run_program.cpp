@@ -139,12 +139,15 @@ ProgramRun run_torvanix(const std::vector<std::string>& args, OutputTo output)
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 extern char** environ;
 
 namespace {
 
+// Reads `fd` to its end; a terminal's master side ends with an error once
+// the program has closed the other side.
 std::string read_all(int fd)
 {
     std::string data;
@@ -191,13 +194,25 @@ ProgramRun run_torvanix(const std::vector<std::string>& args, OutputTo output)
     if (output == OutputTo::file) {
         out_fd = mkstemp(out_file);
     }
+    // A pseudo-terminal: the program writes to its device side, the test
+    // reads the master side. Output processing is off, so "\n" stays "\n".
+    int terminal = -1;
+    if (output == OutputTo::terminal) {
+        terminal = posix_openpt(O_RDWR | O_NOCTTY);
+        if (terminal < 0 || grantpt(terminal) != 0 || unlockpt(terminal) != 0) return {};
+        out_fd = open(ptsname(terminal), O_RDWR | O_NOCTTY);
+        termios mode;
+        if (out_fd < 0 || tcgetattr(out_fd, &mode) != 0) return {};
+        mode.c_oflag &= ~OPOST;
+        tcsetattr(out_fd, TCSANOW, &mode);
+    }
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     if (output == OutputTo::closed) {
         posix_spawn_file_actions_addclose(&actions, 1);
-    } else if (output == OutputTo::file) {
+    } else if (output == OutputTo::file || output == OutputTo::terminal) {
         posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
     } else {
         posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
@@ -232,6 +247,10 @@ ProgramRun run_torvanix(const std::vector<std::string>& args, OutputTo output)
     ProgramRun run;
     if (output == OutputTo::pipe) {
         run.raw_out = read_all(out_pipe[0]);
+    } else if (output == OutputTo::terminal) {
+        close(out_fd);
+        close(out_pipe[0]);
+        run.raw_out = read_all(terminal);
     } else if (output != OutputTo::broken_pipe) {
         close(out_pipe[0]);
     }

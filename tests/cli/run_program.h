@@ -17,6 +17,7 @@ enum class OutputTo {
     file,         // a regular file, read after the run
     closed,       // no standard output at all
     broken_pipe,  // a pipe whose reader has already gone
+    terminal,     // a pseudo-terminal that passes bytes unchanged (POSIX only)
 };
 
 ProgramRun run_torvanix(const std::vector<std::string>& args, OutputTo output = OutputTo::pipe);

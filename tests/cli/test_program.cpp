@@ -1,4 +1,5 @@
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -120,6 +121,45 @@ TEST_F(Program, CollisionAttackIsNotAMatch)
     EXPECT_EQ(out.substr(first, 45), out.substr(second, 45));  // "SHA1=" and the digest
     EXPECT_NE(out.find("two-long.bin         [NO MATCH]"), std::string::npos) << out;
 }
+
+#if !defined(_WIN32)
+// `name` with each control byte as '?', as a terminal is to show it.
+std::string shown(std::string name)
+{
+    for (char& c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    }
+    return name;
+}
+
+TEST_F(Program, ControlBytesOfNamesReachOnlyPipesAndFiles)
+{
+    // A name that would move the cursor up, erase that line and return.
+    const std::string forger = "a\x1b[1A\x1b[2K\r";
+    write_file(forger, "abc");
+    // Missing files: the names appear inside the error texts too. The two
+    // look alike on a terminal but are different names, so no match.
+    const std::string tab_bell = "gone\t\a";
+    const std::string tab_del = "gone\t\x7f";
+    const std::string line_end = "line\nend-and-twenty-bytes\x01";
+    const std::vector<std::string> names = {forger, tab_bell, tab_del, line_end, line_end};
+
+    const auto expected = [&](auto show) {
+        return banner + line(abc, show(forger)) +
+               line(missing(show(tab_bell)), show(tab_bell), " [NO MATCH]") +
+               line(missing(show(tab_del)), show(tab_del), " [NO MATCH]") +
+               line(missing(show(line_end)), show(line_end), " [NO MATCH]") +
+               line(missing(show(line_end)), show(line_end), " [MATCH]");
+    };
+    const auto as_is = [](const std::string& name) { return name; };
+    for (OutputTo output : {OutputTo::pipe, OutputTo::file}) {
+        EXPECT_EQ(run_torvanix(names, output).raw_out, expected(as_is));
+    }
+    ProgramRun on_terminal = run_torvanix(names, OutputTo::terminal);
+    EXPECT_EQ(on_terminal.raw_out, expected(shown));
+    EXPECT_EQ(on_terminal.exit_code, 0);
+}
+#endif
 
 TEST_F(Program, OutputThatCannotBeWrittenIsNotAnError)
 {
