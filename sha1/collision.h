@@ -104,17 +104,28 @@ constexpr plan_tables make_plan()
 
 inline constexpr plan_tables plan = make_plan();
 
-// The check works on 32-bit words, one block per word, or on 64-bit words
+// The check works on 32-bit words, one block per word; on 64-bit words
 // holding two blocks' columns side by side (the first block in the low
-// half). No bit crosses from one half to the other where it is read: every
-// test masks before it shifts, and a family reads its second column only at
-// positions below 30 - delta, which its own half's bits fill.
+// half); or on vectors of 32-bit words, one block per element. No bit
+// crosses from one half to the other where it is read: every test masks
+// before it shifts, and a family reads its second column only at positions
+// below 30 - delta, which its own half's bits fill.
+template <typename Word, std::size_t... Element>
+constexpr Word in_every_element(std::uint32_t bits, std::index_sequence<Element...>)
+{
+    return Word{((void)Element, bits)...};
+}
+
 template <typename Word>
 constexpr Word in_every_half(std::uint32_t bits)
 {
-    Word word = bits;
-    if constexpr (sizeof(Word) == 8) word |= word << 32;
-    return word;
+    if constexpr (sizeof(Word) == 8) {
+        return Word{bits} | Word{bits} << 32;
+    } else if constexpr (sizeof(Word) == 4) {
+        return bits;
+    } else {
+        return in_every_element<Word>(bits, std::make_index_sequence<sizeof(Word) / 4>{});
+    }
 }
 
 // The failures of term N before its group's shift: the parities that differ
@@ -123,10 +134,15 @@ template <typename Word, int N>
 TORVANIX_ALWAYS_INLINE Word term_failures(const Word (&parities)[32])
 {
     constexpr term t = plan.terms[N];
-    constexpr Word mask =
+    // Vector masks are read from memory; building each in registers costs
+    // three instructions.
+    alignas(sizeof(Word)) static constexpr Word mask =
         in_every_half<Word>(t.shift >= 0 ? t.mask << t.shift : t.mask >> -t.shift);
-    const Word x = parities[t.family];
-    return (t.v != 0 ? ~x : x) & mask;
+    if constexpr (t.v != 0) {
+        return ~parities[t.family] & mask;
+    } else {
+        return parities[t.family] & mask;
+    }
 }
 
 template <typename Word, int G, int... K>
@@ -211,6 +227,16 @@ bool sha1_dv_collides(const std::uint32_t ihv_in[5], const std::uint32_t W[80],
 // 60, for transforms that have it at hand.
 bool sha1_dv_collides_from(const std::uint32_t before60[5], const std::uint8_t* block,
                            std::uint32_t candidates, const std::uint32_t ihv_out[5]);
+
+// The candidate masks of eight blocks, from their columns (columns[c][b] is
+// column c of block b): with AVX2, eight blocks in one vector; in plain C++,
+// two blocks per 64-bit word or one per 32-bit word.
+using sha1_dv_batch_check = void (*)(const std::uint32_t (&columns)[sha1_dv::column_count][8],
+                                     std::uint32_t (&candidates)[8]);
+void sha1_dv_candidates_8_portable(const std::uint32_t (&columns)[sha1_dv::column_count][8],
+                                   std::uint32_t (&candidates)[8]);
+void sha1_dv_candidates_8_avx2(const std::uint32_t (&columns)[sha1_dv::column_count][8],
+                               std::uint32_t (&candidates)[8]);
 
 // The same for a block given by its 64 bytes.
 bool sha1_dv_collides_block(const std::uint32_t ihv_in[5], const std::uint8_t* block,

@@ -1,0 +1,60 @@
+// The collision check's candidate masks for eight blocks at a time. Masks
+// and shifts are the same for every block, so a vector of eight 32-bit
+// elements runs the check of eight blocks in the operations of one.
+#include <cstring>
+
+// GCC notes that passing 32-byte vectors between functions compiled without
+// AVX would differ; every function of the vector check is inlined into
+// sha1_dv_candidates_8_avx2, which has AVX2. (The note is given where the
+// templates stand, so it is silenced for the whole file.)
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+
+#include "collision.h"
+
+void sha1_dv_candidates_8_portable(const std::uint32_t (&columns)[sha1_dv::column_count][8],
+                                   std::uint32_t (&candidates)[8])
+{
+    if constexpr (sizeof(void*) == 8) {
+        for (int b = 0; b < 8; b += 2) {
+            std::uint64_t pair[sha1_dv::column_count];
+            for (int c = 0; c < sha1_dv::column_count; ++c) {
+                pair[c] = columns[c][b] | std::uint64_t{columns[c][b + 1]} << 32;
+            }
+            const std::uint64_t both = sha1_dv::candidates(pair);
+            candidates[b] = static_cast<std::uint32_t>(both);
+            candidates[b + 1] = static_cast<std::uint32_t>(both >> 32);
+        }
+    } else {
+        for (int b = 0; b < 8; ++b) {
+            std::uint32_t one[sha1_dv::column_count];
+            for (int c = 0; c < sha1_dv::column_count; ++c) one[c] = columns[c][b];
+            candidates[b] = sha1_dv::candidates(one);
+        }
+    }
+}
+
+#if defined(TORVANIX_SHA1_X86) && defined(__GNUC__)
+
+using eight_words = std::uint32_t __attribute__((vector_size(32)));
+
+TORVANIX_TARGET_AVX2 void sha1_dv_candidates_8_avx2(
+    const std::uint32_t (&columns)[sha1_dv::column_count][8], std::uint32_t (&candidates)[8])
+{
+    eight_words vectors[sha1_dv::column_count];
+    std::memcpy(vectors, columns, sizeof vectors);
+    const eight_words masks = sha1_dv::candidates(vectors);
+    std::memcpy(candidates, &masks, sizeof candidates);
+}
+
+#else
+
+// Compilers without vector types run the plain check.
+void sha1_dv_candidates_8_avx2(const std::uint32_t (&columns)[sha1_dv::column_count][8],
+                               std::uint32_t (&candidates)[8])
+{
+    sha1_dv_candidates_8_portable(columns, candidates);
+}
+
+#endif
