@@ -32,15 +32,6 @@ std::string text_of(const std::string& raw)
     return text;
 }
 
-// torvanix.exe is built next to the test programs.
-std::string program_path()
-{
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path, n);
-    return dir.substr(0, dir.find_last_of("\\/") + 1) + "torvanix.exe";
-}
-
 // Quotes one argument so that the runtime's splitting gives it back whole.
 std::string quoted(const std::string& arg)
 {
@@ -60,9 +51,15 @@ std::string quoted(const std::string& arg)
     return q;
 }
 
-}  // namespace
+// A program that has not ended after this long is taken to hang, and ended.
+constexpr DWORD hang_limit_ms = 60000;
 
-ProgramRun run_torvanix_command_line(const std::string& arguments, OutputTo output)
+// Starts torvanix with the ANSI or the UTF-16 `arguments` appended to its
+// command line (`wide` set: the UTF-16 ones) and collects what it writes.
+// With output to a file or nowhere, a program that hangs is ended after
+// hang_limit_ms; its run then has exit code -1.
+ProgramRun run_with_arguments(const std::string& arguments, const std::wstring* wide,
+                              OutputTo output)
 {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE out_read = nullptr, out_write = nullptr, err_read = nullptr, err_write = nullptr;
@@ -92,24 +89,51 @@ ProgramRun run_torvanix_command_line(const std::string& arguments, OutputTo outp
     startup.hStdOutput = out_write;
     startup.hStdError = err_write;
 
-    const std::string program = program_path();
-    std::string command_line = quoted(program);
-    if (!arguments.empty()) {
-        command_line.append(1, ' ').append(arguments);
-    }
+    const std::string program = torvanix_exe_path();
     PROCESS_INFORMATION process = {};
-    const BOOL started = CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr,
-                                        TRUE, 0, nullptr, nullptr, &startup, &process);
+    BOOL started;
+    if (wide == nullptr) {
+        std::string command_line = quoted(program);
+        if (!arguments.empty()) {
+            command_line.append(1, ' ').append(arguments);
+        }
+        started = CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0,
+                                 nullptr, nullptr, &startup, &process);
+    } else {
+        // The program's path is ASCII (the build tree); the arguments are
+        // passed as they are, whatever the ANSI code page can show.
+        std::wstring command_line(1, L'"');
+        command_line.append(program.begin(), program.end()).append(1, L'"');
+        if (!wide->empty()) {
+            command_line.append(1, L' ').append(*wide);
+        }
+        STARTUPINFOW startup_wide = {};
+        startup_wide.cb = sizeof startup_wide;
+        startup_wide.dwFlags = startup.dwFlags;
+        startup_wide.hStdInput = startup.hStdInput;
+        startup_wide.hStdOutput = startup.hStdOutput;
+        startup_wide.hStdError = startup.hStdError;
+        started = CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                 nullptr, &startup_wide, &process);
+    }
     if (out_write) CloseHandle(out_write);
     CloseHandle(err_write);
 
     ProgramRun run;
+    bool ended = true;
+    if (started && out_read == nullptr &&
+        WaitForSingleObject(process.hProcess, hang_limit_ms) == WAIT_TIMEOUT) {
+        TerminateProcess(process.hProcess, 1);
+        ended = false;
+    }
     if (out_read) run.raw_out = read_handle(out_read);
     run.err = read_handle(err_read);
     if (started) {
         WaitForSingleObject(process.hProcess, INFINITE);
         DWORD code;
-        if (GetExitCodeProcess(process.hProcess, &code)) run.exit_code = static_cast<int>(code);
+        if (ended && GetExitCodeProcess(process.hProcess, &code)) {
+            run.exit_code = static_cast<int>(code);
+        }
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);
     }
@@ -121,6 +145,27 @@ ProgramRun run_torvanix_command_line(const std::string& arguments, OutputTo outp
     }
     run.out = text_of(run.raw_out);
     return run;
+}
+
+}  // namespace
+
+// torvanix.exe is built next to the test programs.
+std::string torvanix_exe_path()
+{
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string dir(path, n);
+    return dir.substr(0, dir.find_last_of("\\/") + 1) + "torvanix.exe";
+}
+
+ProgramRun run_torvanix_command_line(const std::string& arguments, OutputTo output)
+{
+    return run_with_arguments(arguments, nullptr, output);
+}
+
+ProgramRun run_torvanix_wide_command_line(const std::wstring& arguments, OutputTo output)
+{
+    return run_with_arguments({}, &arguments, output);
 }
 
 ProgramRun run_torvanix(const std::vector<std::string>& args, OutputTo output)

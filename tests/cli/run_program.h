@@ -27,4 +27,12 @@ ProgramRun run_torvanix(const std::vector<std::string>& args, OutputTo output = 
 // the program's runtime to split into names.
 ProgramRun run_torvanix_command_line(const std::string& arguments,
                                      OutputTo output = OutputTo::pipe);
+
+// The same with UTF-16 arguments, which may name files whose names the ANSI
+// code page cannot show.
+ProgramRun run_torvanix_wide_command_line(const std::wstring& arguments,
+                                          OutputTo output = OutputTo::pipe);
+
+// Where the torvanix.exe under test is.
+std::string torvanix_exe_path();
 #endif

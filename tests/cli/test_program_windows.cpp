@@ -1,9 +1,12 @@
 // What the program does on Windows: text-mode output, the runtime's command
-// line splitting, and file sharing.
+// line splitting, file sharing, names outside the ANSI code page, device
+// names, and the resources built into the program.
 #include <windows.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +16,26 @@
 namespace {
 
 using WindowsProgram = ScratchDir;
+
+void write_wide_file(const wchar_t* name, const std::string& contents)
+{
+    HANDLE file =
+        CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr);
+    CloseHandle(file);
+    ASSERT_EQ(written, contents.size());
+}
+
+// `name` in the ANSI code page, as the program's argv holds it.
+std::string ansi(const std::wstring& name)
+{
+    char bytes[256];
+    int n = WideCharToMultiByte(CP_ACP, 0, name.c_str(), static_cast<int>(name.size()), bytes,
+                                sizeof bytes, nullptr, nullptr);
+    return std::string(bytes, n > 0 ? n : 0);
+}
 
 TEST_F(WindowsProgram, EveryLineEndIsCrLfInPipesAndFiles)
 {
@@ -87,6 +110,117 @@ TEST_F(WindowsProgram, FileBeingWrittenIsRefusedFileBeingReadIsDigested)
                            line(abc, "reading.txt", " [NO MATCH]"));
     // Once the writer has gone, the file is digested.
     EXPECT_EQ(run_torvanix({"writing.txt"}).out, banner + line(abc, "writing.txt"));
+}
+
+// Names outside the ANSI code page reach main as '?' or as a look-alike
+// ("Omega.txt" for the Greek capital omega, "a.txt" for the full-width a),
+// which may name another file; each is digested as the file named, and
+// printed as main's argument.
+TEST_F(WindowsProgram, NamesOutsideTheAnsiCodePageDigestTheFileNamed)
+{
+    ASSERT_EQ(GetACP(), 1252u) << "the look-alike names are those of the code page 1252";
+    const std::wstring photo = L"\u5199\u771F.txt", omega = L"\u03A9mega.txt",
+                       fullwidth_a = L"\uFF41.txt";
+    ASSERT_EQ(ansi(photo), "??.txt");
+    ASSERT_EQ(ansi(omega), "Omega.txt");
+    ASSERT_EQ(ansi(fullwidth_a), "a.txt");
+    write_wide_file(photo.c_str(), "abc");
+    write_wide_file(omega.c_str(), "abc");
+    write_wide_file(L"Omega.txt", "abd");
+    write_wide_file(fullwidth_a.c_str(), "abd");
+    write_wide_file(L"a.txt", "abc");
+
+    ProgramRun run = run_torvanix_wide_command_line(photo + L" " + omega + L" Omega.txt " +
+                                                    fullwidth_a + L" a.txt \"" + omega + L"\"");
+    EXPECT_EQ(run.raw_out,
+              with_crlf(banner + line(abc, "??.txt") + line(abc, "Omega.txt", " [MATCH]") +
+                        line(abd, "Omega.txt", " [NO MATCH]") + line(abd, "a.txt", " [MATCH]") +
+                        line(abc, "a.txt", " [NO MATCH]") + line(abc, "Omega.txt", " [MATCH]")));
+    EXPECT_EQ(run.exit_code, 0);
+
+    // A look-alike of a file that does not exist is not opened as the other.
+    std::filesystem::remove(omega);
+    EXPECT_EQ(run_torvanix_wide_command_line(omega).out,
+              banner + line(missing("Omega.txt"), "Omega.txt"));
+}
+
+// The console, serial and printer ports and NUL are not files: their names
+// give the open-failure text at once instead of waiting for input. The names
+// are looked up with an extension and in any case, as Windows does. Run once
+// without a console and once (TORVANIX_TEST_CONSOLE set) with one attached.
+TEST_F(WindowsProgram, DeviceNamesGiveTheOpenFailureTextWithoutReading)
+{
+    if (std::getenv("TORVANIX_TEST_CONSOLE") != nullptr) {
+        HANDLE console = CreateFileA("CONIN$", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(console, INVALID_HANDLE_VALUE) << "no console attached";
+        CloseHandle(console);
+    }
+    write_file("a.txt", "abc");
+    const std::vector<std::string> devices = {"CON", "con.txt", "CONIN$", "aux.txt", "Aux",
+                                              "NUL", "nul.md",  "COM1",   "lpt1.txt"};
+    std::vector<std::string> names = devices;
+    names.push_back("a.txt");
+    ProgramRun run = run_torvanix(names, OutputTo::file);
+    std::string expected = banner;
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        const char* marker = i == 0 ? "" : " [NO MATCH]";
+        expected += line(missing(devices[i]), devices[i], marker);
+    }
+    expected += line(abc, "a.txt", " [NO MATCH]");
+    EXPECT_EQ(run.out, expected);
+    EXPECT_EQ(run.exit_code, 0);  // -1 when it hung and was ended
+}
+
+// The manifest and the version information are in the program's resources.
+TEST(WindowsResources, ManifestAndVersionInformationAreBuiltIn)
+{
+    const std::string exe = torvanix_exe_path();
+    HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_NE(found, nullptr) << "no manifest";
+    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(module, found))),
+                               SizeofResource(module, found));
+    FreeLibrary(module);
+    for (const char* part :
+         {"<requestedExecutionLevel level=\"asInvoker\"",
+          "<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true<",
+          "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>"}) {
+        EXPECT_NE(manifest.find(part), std::string::npos) << part;
+    }
+    // An active code page would change the bytes of names printed today.
+    EXPECT_EQ(manifest.find("activeCodePage"), std::string::npos);
+
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(exe.c_str(), &ignored);
+    ASSERT_GT(size, 0u) << "no version information";
+    std::vector<char> info(size);
+    ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, size, info.data()));
+    void* value = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", &value, &length));
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+    EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+    EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(TORVANIX_VERSION_MINOR, TORVANIX_VERSION_MAJOR));
+    EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(0, TORVANIX_VERSION_PATCH));
+    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+    EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
+    struct Text {
+        const char* name;
+        std::string expected;
+    };
+    const Text texts[] = {{"ProductName", "Torvanix"},
+                          {"ProductVersion", TORVANIX_VERSION},
+                          {"FileVersion", TORVANIX_VERSION},
+                          {"FileDescription", TORVANIX_DESCRIPTION},
+                          {"OriginalFilename", "torvanix.exe"},
+                          {"LegalCopyright", "Copyright (c) 2026 The Torvanix Authors"}};
+    for (const Text& text : texts) {
+        const std::string key = std::string("\\StringFileInfo\\040904B0\\") + text.name;
+        ASSERT_TRUE(VerQueryValueA(info.data(), key.c_str(), &value, &length)) << text.name;
+        EXPECT_EQ(static_cast<const char*>(value), text.expected) << text.name;
+    }
 }
 
 }  // namespace
