@@ -9,6 +9,8 @@ namespace {
 
 #if defined(TORVANIX_SHA1_HAVE_SHANI)
 constexpr sha1_transform_entry shani = {"x86-sha", sha1_transform_shani, sha1_detect_shani};
+constexpr sha1_transform_entry shani_sse = {"x86-sha-sse", sha1_transform_shani,
+                                            sha1_detect_shani_sse};
 #endif
 #if defined(TORVANIX_SHA1_HAVE_ARMV8)
 constexpr sha1_transform_entry armv8 = {"armv8-sha1", sha1_transform_armv8, sha1_detect_armv8};
@@ -31,7 +33,8 @@ int usable_entries(const sha1_transform_entry* (&out)[sha1_transform_kinds])
     const sha1_cpu_features cpu = sha1_read_cpu_features();
     int count = 0;
 #if defined(TORVANIX_SHA1_HAVE_SHANI)
-    if (cpu.shani) out[count++] = &shani;
+    if (cpu.shani && cpu.avx2) out[count++] = &shani;
+    if (cpu.shani) out[count++] = &shani_sse;
 #endif
 #if defined(TORVANIX_SHA1_HAVE_ARMV8)
     if (cpu.armv8_sha1) out[count++] = &armv8;

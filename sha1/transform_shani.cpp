@@ -135,10 +135,10 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void compress(__m128i& abcd, __m128
     abcd = _mm_add_epi32(abcd, abcd_start);
 }
 
-// Whether the block at `data`, compressed to (abcd_out, e_out) with `kept`
-// states, completes a collision attack along a candidate. E before a step is
-// A four steps earlier, rotated by 30.
-TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI bool collides(const kept_for_check& kept,
+// Whether the block at `data`, compressed to (abcd_out, e_out) with A..D
+// after rounds 56 and 60 as given, completes a collision attack along a
+// candidate. E before a step is A four steps earlier, rotated by 30.
+TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI bool collides(__m128i abcd56, __m128i abcd60,
                                                            __m128i abcd_out, __m128i e_out,
                                                            const std::uint8_t* data,
                                                            std::uint32_t candidates)
@@ -146,17 +146,18 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI bool collides(const kept_for_check&
     std::uint32_t before60[5];
     std::uint32_t before56[5];
     std::uint32_t out[5];
-    store(before60, kept.abcd[1], e_out);
-    store(before56, kept.abcd[0], e_out);
+    store(before60, abcd60, e_out);
+    store(before56, abcd56, e_out);
     before60[4] = std::rotl(before56[0], 30);
     store(out, abcd_out, e_out);
     return sha1_dv_collides_from(before60, data, candidates, out);
 }
 
 // Runs blocks; with `Detect`, checks each block and stops after the first
-// that completes a collision attack. On 64-bit processors the check runs
-// on two blocks at once, in 64-bit words.
-template <bool Detect>
+// that completes a collision attack. The check runs on eight blocks at once
+// through `Check`; what its confirmation needs of each block is kept until
+// then.
+template <bool Detect, sha1_dv_batch_check Check>
 TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI sha1_blocks_done run(std::uint32_t state[5],
                                                                   const std::uint8_t* data,
                                                                   std::size_t blocks)
@@ -169,48 +170,44 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI sha1_blocks_done run(std::uint32_t 
         _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0x1B);
     __m128i e = _mm_set_epi32(static_cast<int>(state[4]), 0, 0, 0);
     kept_for_check kept;
-    kept_for_check kept_first;
-    std::size_t done = 0;
 
-    if constexpr (Detect && sizeof(void*) == 8) {
-        for (; blocks - done >= 2; done += 2, data += 128) {
-            compress<true>(abcd, e, data, kept_first, byte_swap);
-            std::uint32_t first[sha1_dv::column_count];
-            check_columns(kept_first, first);
-            const __m128i abcd_between = abcd;
-            const __m128i e_between = e;
-            compress<true>(abcd, e, data + 64, kept, byte_swap);
-            std::uint32_t second[sha1_dv::column_count];
-            check_columns(kept, second);
-            std::uint64_t both[sha1_dv::column_count];
-            for (int c = 0; c < sha1_dv::column_count; ++c) {
-                both[c] = first[c] | std::uint64_t{second[c]} << 32;
-            }
-            const std::uint64_t candidates = sha1_dv::candidates(both);
-            if (candidates != 0) {
-                const auto low = static_cast<std::uint32_t>(candidates);
-                const auto high = static_cast<std::uint32_t>(candidates >> 32);
-                if (low != 0 && collides(kept_first, abcd_between, e_between, data, low)) {
-                    store(state, abcd_between, e_between);
-                    return {done + 1, true};
-                }
-                if (high != 0 && collides(kept, abcd, e, data + 64, high)) {
-                    store(state, abcd, e);
-                    return {done + 2, true};
-                }
-            }
+    if constexpr (!Detect) {
+        for (; blocks != 0; --blocks, data += 64) {
+            compress<false>(abcd, e, data, kept, byte_swap);
         }
-    }
-    for (; done < blocks; ++done, data += 64) {
-        compress<Detect>(abcd, e, data, kept, byte_swap);
-        if constexpr (Detect) {
-            std::uint32_t columns[sha1_dv::column_count];
-            check_columns(kept, columns);
-            const std::uint32_t candidates = sha1_dv::candidates(columns);
-            if (candidates != 0 && collides(kept, abcd, e, data, candidates)) {
-                store(state, abcd, e);
-                return {done + 1, true};
+    } else {
+        // Lanes past the last block of a short batch are checked too, on
+        // the columns an earlier batch left there, and their results unread.
+        std::uint32_t columns[sha1_dv::column_count][8] = {};
+        __m128i abcd56[8];
+        __m128i abcd60[8];
+        __m128i abcd_out[8];
+        __m128i e_out[8];
+        for (std::size_t done = 0; done < blocks;) {
+            const int count = blocks - done < 8 ? static_cast<int>(blocks - done) : 8;
+            for (int b = 0; b < count; ++b) {
+                compress<true>(abcd, e, data + 64 * b, kept, byte_swap);
+                std::uint32_t block_columns[sha1_dv::column_count];
+                check_columns(kept, block_columns);
+                for (int c = 0; c < sha1_dv::column_count; ++c) {
+                    columns[c][b] = block_columns[c];
+                }
+                abcd56[b] = kept.abcd[0];
+                abcd60[b] = kept.abcd[1];
+                abcd_out[b] = abcd;
+                e_out[b] = e;
             }
+            std::uint32_t candidates[8];
+            Check(columns, candidates);
+            for (int b = 0; b < count; ++b) {
+                if (candidates[b] != 0 && collides(abcd56[b], abcd60[b], abcd_out[b], e_out[b],
+                                                   data + 64 * b, candidates[b])) {
+                    store(state, abcd_out[b], e_out[b]);
+                    return {done + b + 1, true};
+                }
+            }
+            done += count;
+            data += 64 * count;
         }
     }
 
@@ -223,14 +220,22 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI sha1_blocks_done run(std::uint32_t 
 TORVANIX_TARGET_SHANI void sha1_transform_shani(std::uint32_t state[5], const std::uint8_t* data,
                                                 std::size_t blocks)
 {
-    run<false>(state, data, blocks);
+    run<false, sha1_dv_candidates_8_portable>(state, data, blocks);
 }
 
+// Where AVX2 is there too, the check of eight blocks runs in its vectors.
 TORVANIX_TARGET_SHANI sha1_blocks_done sha1_detect_shani(std::uint32_t state[5],
                                                          const std::uint8_t* data,
                                                          std::size_t blocks)
 {
-    return run<true>(state, data, blocks);
+    return run<true, sha1_dv_candidates_8_avx2>(state, data, blocks);
+}
+
+TORVANIX_TARGET_SHANI sha1_blocks_done sha1_detect_shani_sse(std::uint32_t state[5],
+                                                             const std::uint8_t* data,
+                                                             std::size_t blocks)
+{
+    return run<true, sha1_dv_candidates_8_portable>(state, data, blocks);
 }
 
 #endif
