@@ -12,6 +12,7 @@
 // per vector. The second runs only for the vectors that pass it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <utility>
 
@@ -128,16 +129,37 @@ constexpr Word in_every_half(std::uint32_t bits)
     }
 }
 
+// Term N's mask, moved against its group's shift so it applies before it.
+constexpr std::uint32_t term_mask(int n)
+{
+    const term t = plan.terms[n];
+    return t.shift >= 0 ? t.mask << t.shift : t.mask >> -t.shift;
+}
+
+// Every term's mask in every element of a vector word.
+template <typename Word, int... N>
+constexpr std::array<Word, sizeof...(N)> vector_masks(std::integer_sequence<int, N...>)
+{
+    return {in_every_half<Word>(term_mask(N))...};
+}
+
+template <typename Word>
+alignas(sizeof(Word)) inline constexpr std::array<Word, plan.term_count> stored_masks =
+    vector_masks<Word>(std::make_integer_sequence<int, plan.term_count>{});
+
 // The failures of term N before its group's shift: the parities that differ
-// from `v`, where the mask (moved against the shift) selects them.
+// from `v`, where the mask selects them. Scalar masks are immediates; vector
+// masks are read from `masks`, as operands of the AND.
 template <typename Word, int N>
-TORVANIX_ALWAYS_INLINE Word term_failures(const Word (&parities)[32])
+TORVANIX_ALWAYS_INLINE Word term_failures(const Word (&parities)[32], const Word* masks)
 {
     constexpr term t = plan.terms[N];
-    // Vector masks are read from memory; building each in registers costs
-    // three instructions.
-    alignas(sizeof(Word)) static constexpr Word mask =
-        in_every_half<Word>(t.shift >= 0 ? t.mask << t.shift : t.mask >> -t.shift);
+    Word mask;
+    if constexpr (sizeof(Word) <= 8) {
+        mask = in_every_half<Word>(term_mask(N));
+    } else {
+        mask = masks[N];
+    }
     if constexpr (t.v != 0) {
         return ~parities[t.family] & mask;
     } else {
@@ -146,11 +168,11 @@ TORVANIX_ALWAYS_INLINE Word term_failures(const Word (&parities)[32])
 }
 
 template <typename Word, int G, int... K>
-TORVANIX_ALWAYS_INLINE Word group_failures(const Word (&parities)[32],
+TORVANIX_ALWAYS_INLINE Word group_failures(const Word (&parities)[32], const Word* masks,
                                            std::integer_sequence<int, K...>)
 {
     constexpr shift_group g = plan.groups[G];
-    const Word failures = (term_failures<Word, g.first + K>(parities) | ...);
+    const Word failures = (term_failures<Word, g.first + K>(parities, masks) | ...);
     if constexpr (g.shift >= 0) {
         return failures >> g.shift;
     } else {
@@ -171,9 +193,17 @@ TORVANIX_ALWAYS_INLINE Word candidates_from(const Word (&columns)[column_count],
                                             std::integer_sequence<int, G...>)
 {
     const Word parities[32] = {family_parities<Word, F>(columns)...};
-    return ~(
-        group_failures<Word, G>(parities, std::make_integer_sequence<int, plan.groups[G].count>{}) |
-        ...);
+    const Word* masks = nullptr;
+    if constexpr (sizeof(Word) > 8) {
+        // Left to itself the compiler builds each vector mask in registers,
+        // with three more instructions; hiding where the table is makes it
+        // read them.
+        masks = stored_masks<Word>.data();
+        TORVANIX_OPAQUE(masks);
+    }
+    return ~(group_failures<Word, G>(parities, masks,
+                                     std::make_integer_sequence<int, plan.groups[G].count>{}) |
+             ...);
 }
 
 // The vectors (bit `mask_bit` each) whose conditions the message meets, given

@@ -30,6 +30,7 @@
 #define TORVANIX_TARGET_SSE2
 #define TORVANIX_ALWAYS_INLINE __forceinline
 #define TORVANIX_FROM_MEMORY(table) _ReadWriteBarrier()
+#define TORVANIX_OPAQUE(pointer)
 #else
 #define TORVANIX_TARGET_SHANI __attribute__((target("sha,sse4.1,ssse3")))
 #define TORVANIX_TARGET_SSSE3 __attribute__((target("ssse3")))
@@ -41,4 +42,7 @@
 // from: a load costs one micro-op folded into an add, an extraction from a
 // vector register two.
 #define TORVANIX_FROM_MEMORY(table) __asm__ volatile("" : : "r"(table) : "memory")
+// Makes the compiler forget where `pointer` points, so that it reads what is
+// there instead of rebuilding a constant it knows.
+#define TORVANIX_OPAQUE(pointer) __asm__("" : "+r"(pointer))
 #endif
