@@ -178,3 +178,18 @@ bool sha1_dv_collides_from(const std::uint32_t before60[5], const std::uint8_t* 
     forwards<60>(before65, W, no_difference, std::make_integer_sequence<int, 5>{});
     return any_partner_collides(before58, before65, W, candidates, ihv_out);
 }
+
+int sha1_dv_check_batch(sha1_dv_batch& batch, sha1_dv_batch_check check)
+{
+    std::uint32_t candidates[8];
+    check(batch.columns, candidates);
+    const int count = batch.count;
+    batch.count = 0;
+    for (int b = 0; b < count; ++b) {
+        if (candidates[b] != 0 &&
+            sha1_dv_collides_from(batch.before60[b], batch.block[b], candidates[b], batch.out[b])) {
+            return b;
+        }
+    }
+    return -1;
+}

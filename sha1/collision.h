@@ -268,6 +268,34 @@ void sha1_dv_candidates_8_portable(const std::uint32_t (&columns)[sha1_dv::colum
 void sha1_dv_candidates_8_avx2(const std::uint32_t (&columns)[sha1_dv::column_count][8],
                                std::uint32_t (&candidates)[8]);
 
+// Blocks compressed but not yet checked, up to eight: what the batch check
+// and the confirmation need of each. Transforms fill it block by block and
+// check it when it is full or their input ends.
+struct sha1_dv_batch {
+    std::uint32_t columns[sha1_dv::column_count][8] = {};  // [c][b]: column c of block b
+    std::uint32_t before60[8][5];                          // working state before step 60
+    std::uint32_t out[8][5];                               // chaining value after the block
+    const std::uint8_t* block[8];
+    int count = 0;
+
+    void add(const std::uint32_t (&block_columns)[sha1_dv::column_count],
+             const std::uint32_t* state_before60, const std::uint32_t* chaining_out,
+             const std::uint8_t* data)
+    {
+        for (int c = 0; c < sha1_dv::column_count; ++c) columns[c][count] = block_columns[c];
+        for (int i = 0; i < 5; ++i) {
+            before60[count][i] = state_before60[i];
+            out[count][i] = chaining_out[i];
+        }
+        block[count++] = data;
+    }
+};
+
+// Checks and empties the batch: returns the position of its first block
+// that completes a collision attack, or -1. Lanes past `count` are checked
+// on whatever columns an earlier batch left there, and their results unread.
+int sha1_dv_check_batch(sha1_dv_batch& batch, sha1_dv_batch_check check);
+
 // The same for a block given by its 64 bytes.
 bool sha1_dv_collides_block(const std::uint32_t ihv_in[5], const std::uint8_t* block,
                             std::uint32_t candidates, const std::uint32_t ihv_out[5]);

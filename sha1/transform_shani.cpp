@@ -135,28 +135,28 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void compress(__m128i& abcd, __m128
     abcd = _mm_add_epi32(abcd, abcd_start);
 }
 
-// Whether the block at `data`, compressed to (abcd_out, e_out) with A..D
-// after rounds 56 and 60 as given, completes a collision attack along a
-// candidate. E before a step is A four steps earlier, rotated by 30.
-TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI bool collides(__m128i abcd56, __m128i abcd60,
-                                                           __m128i abcd_out, __m128i e_out,
-                                                           const std::uint8_t* data,
-                                                           std::uint32_t candidates)
+// Adds the block just compressed to the batch. E before a step is A four
+// steps earlier, rotated by 30.
+TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void add_to_batch(sha1_dv_batch& batch,
+                                                               const kept_for_check& kept,
+                                                               __m128i abcd_out, __m128i e_out,
+                                                               const std::uint8_t* data)
 {
+    std::uint32_t columns[sha1_dv::column_count];
+    check_columns(kept, columns);
     std::uint32_t before60[5];
     std::uint32_t before56[5];
     std::uint32_t out[5];
-    store(before60, abcd60, e_out);
-    store(before56, abcd56, e_out);
+    store(before60, kept.abcd[1], e_out);
+    store(before56, kept.abcd[0], e_out);
     before60[4] = std::rotl(before56[0], 30);
     store(out, abcd_out, e_out);
-    return sha1_dv_collides_from(before60, data, candidates, out);
+    batch.add(columns, before60, out, data);
 }
 
 // Runs blocks; with `Detect`, checks each block and stops after the first
 // that completes a collision attack. The check runs on eight blocks at once
-// through `Check`; what its confirmation needs of each block is kept until
-// then.
+// through `Check`.
 template <bool Detect, sha1_dv_batch_check Check>
 TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI sha1_blocks_done run(std::uint32_t state[5],
                                                                   const std::uint8_t* data,
@@ -176,38 +176,18 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI sha1_blocks_done run(std::uint32_t 
             compress<false>(abcd, e, data, kept, byte_swap);
         }
     } else {
-        // Lanes past the last block of a short batch are checked too, on
-        // the columns an earlier batch left there, and their results unread.
-        std::uint32_t columns[sha1_dv::column_count][8] = {};
-        __m128i abcd56[8];
-        __m128i abcd60[8];
-        __m128i abcd_out[8];
-        __m128i e_out[8];
-        for (std::size_t done = 0; done < blocks;) {
-            const int count = blocks - done < 8 ? static_cast<int>(blocks - done) : 8;
-            for (int b = 0; b < count; ++b) {
-                compress<true>(abcd, e, data + 64 * b, kept, byte_swap);
-                std::uint32_t block_columns[sha1_dv::column_count];
-                check_columns(kept, block_columns);
-                for (int c = 0; c < sha1_dv::column_count; ++c) {
-                    columns[c][b] = block_columns[c];
-                }
-                abcd56[b] = kept.abcd[0];
-                abcd60[b] = kept.abcd[1];
-                abcd_out[b] = abcd;
-                e_out[b] = e;
-            }
-            std::uint32_t candidates[8];
-            Check(columns, candidates);
-            for (int b = 0; b < count; ++b) {
-                if (candidates[b] != 0 && collides(abcd56[b], abcd60[b], abcd_out[b], e_out[b],
-                                                   data + 64 * b, candidates[b])) {
-                    store(state, abcd_out[b], e_out[b]);
-                    return {done + b + 1, true};
+        sha1_dv_batch batch;
+        for (std::size_t done = 0; done < blocks; ++done, data += 64) {
+            compress<true>(abcd, e, data, kept, byte_swap);
+            add_to_batch(batch, kept, abcd, e, data);
+            if (batch.count == 8 || done + 1 == blocks) {
+                const std::size_t first = done + 1 - static_cast<std::size_t>(batch.count);
+                const int attacked = sha1_dv_check_batch(batch, Check);
+                if (attacked >= 0) {
+                    for (int i = 0; i < 5; ++i) state[i] = batch.out[attacked][i];
+                    return {first + static_cast<std::size_t>(attacked) + 1, true};
                 }
             }
-            done += count;
-            data += 64 * count;
         }
     }
 
