@@ -104,9 +104,9 @@ median() { median_best | awk '{ print $1 }'; }
 hw=() sw=() ohw=() osw=() rhw=() rsw=()
 best_sw=$(build/bench-nohw/bench_sha1 --benchmark_filter=engine/64 2>/dev/null | awk '/engine/ {print $NF}')
 for ((r = 0; r < rounds; r++)); do
-  hw+=("$(mbps build/bench/bench_sha1 'transform/x86-sha/16384$|transform/armv8-sha1/16384$')")
+  hw+=("$(mbps build/bench/bench_sha1 'detecting/x86-sha/16384$|detecting/armv8-sha1/16384$')")
   have openssl && ohw+=("$(ossl_mbps)")
-  sw+=("$(mbps build/bench-nohw/bench_sha1 "transform/$best_sw/16384\$")")
+  sw+=("$(mbps build/bench-nohw/bench_sha1 "detecting/$best_sw/16384\$")")
   have openssl && osw+=("$(ossl_mbps "$masked")")
   if have openssl; then
     rhw+=("$(awk -v a="${hw[r]}" -v b="${ohw[r]}" 'BEGIN { print a / b }')")
@@ -125,7 +125,7 @@ if have openssl; then
 fi
 echo
 echo "Every transform this processor runs (MB/s, one run each):"
-build/bench/bench_sha1 --benchmark_filter='^transform/' --benchmark_min_time=0.5 2>/dev/null |
+build/bench/bench_sha1 --benchmark_filter='^(transform|detecting)/' --benchmark_min_time=0.5 2>/dev/null |
   awk "$to_mbps" | awk '{ printf "  %-44s %7s\n", $1, $2 }'
 
 if have hyperfine; then
