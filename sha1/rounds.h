@@ -14,28 +14,56 @@ inline constexpr std::uint32_t K1 = 0x6ED9EBA1;  // rounds 20-39
 inline constexpr std::uint32_t K2 = 0x8F1BBCDC;  // rounds 40-59
 inline constexpr std::uint32_t K3 = 0xCA62C1D6;  // rounds 60-79
 
-// The round functions. The two terms of choose and of majority never have a
-// bit set in common, so adding them equals the textbook's OR; written as sums
-// they let the compiler add the term that does not depend on b (the value
-// the previous round just produced) early, which shortens the chain from one
-// round to the next.
+// Hides how `x` was computed from the optimizer at this point, without
+// emitting an instruction: the operations that produced it are not
+// reassociated with the ones that use it. MSVC has no such barrier and gets
+// the plain expression.
+#if defined(_MSC_VER) && !defined(__clang__)
+#define TORVANIX_KEEP_ORDER(x) ((void)0)
+#else
+#define TORVANIX_KEEP_ORDER(x) __asm__("" : "+r"(x))
+#endif
+
+// The round functions, written so that b, the value the previous round just
+// produced, is read last by a two-operand instruction: b is dead after it, so
+// the result lands in b's register and needs no copy. (rotl30(b), the next
+// round's c, has been taken before, by rorx where BMI2 is available, into a
+// free register; the five working variables rotate through six registers.)
+//
+// choose: the two terms never have a bit set in common, so XOR equals the
+// textbook's OR. Written with XOR (not +) it stays out of the round's sum, and
+// the compiler emits ~b & d (andn, three operands) before b & c.
 TORVANIX_ALWAYS_INLINE std::uint32_t f_choose(std::uint32_t b, std::uint32_t c, std::uint32_t d)
 {
-    return (b & c) + (~b & d);
+    const std::uint32_t not_b_and_d = ~b & d;
+    const std::uint32_t b_and_c = b & c;
+    return b_and_c ^ not_b_and_d;
 }
+
+// parity: left to itself the compiler computes c ^ d first (both older
+// values, so the chain looks shorter), which costs a copy since c and d live
+// on; b ^ c is kept first instead.
 TORVANIX_ALWAYS_INLINE std::uint32_t f_parity(std::uint32_t b, std::uint32_t c, std::uint32_t d)
 {
-    return b ^ c ^ d;
+    std::uint32_t b_xor_c = b ^ c;
+    TORVANIX_KEEP_ORDER(b_xor_c);
+    return b_xor_c ^ d;
 }
+
+// majority: bits where b and c differ take d's bit, the others their common
+// bit, b & c, which is ~(b ^ c) & c (andn: no copy of b needed).
 TORVANIX_ALWAYS_INLINE std::uint32_t f_majority(std::uint32_t b, std::uint32_t c, std::uint32_t d)
 {
-    return (c & d) + (b & (c ^ d));
+    std::uint32_t b_xor_c = b ^ c;
+    TORVANIX_KEEP_ORDER(b_xor_c);
+    const std::uint32_t b_and_c = ~b_xor_c & c;
+    return (b_xor_c & d) | b_and_c;
 }
 
 // Round T over working variables that rename themselves every round instead
 // of moving: A of round T is v[(5 - T % 5) % 5], B the next, and so on, so the
-// new A is written where E was and B is rotated in place into the new C.
-// `wk` is the message word plus the round constant.
+// new A is written where E was and rotl30(B) is the new C. `wk` is the
+// message word plus the round constant.
 template <int T>
 TORVANIX_ALWAYS_INLINE void round(std::uint32_t (&v)[5], std::uint32_t wk)
 {
@@ -44,6 +72,8 @@ TORVANIX_ALWAYS_INLINE void round(std::uint32_t (&v)[5], std::uint32_t wk)
     std::uint32_t& c = v[(102 - T) % 5];
     std::uint32_t& d = v[(103 - T) % 5];
     std::uint32_t& e = v[(104 - T) % 5];
+    // Taken before the round function, which then reads b for the last time.
+    const std::uint32_t b_rotated = std::rotl(b, 30);
     std::uint32_t f;
     if constexpr (T < 20) {
         f = f_choose(b, c, d);
@@ -53,7 +83,7 @@ TORVANIX_ALWAYS_INLINE void round(std::uint32_t (&v)[5], std::uint32_t wk)
         f = f_majority(b, c, d);
     }
     e += wk + f + std::rotl(a, 5);
-    b = std::rotl(b, 30);
+    b = b_rotated;
 }
 
 }  // namespace sha1_rounds
