@@ -30,14 +30,25 @@ inline constexpr std::uint32_t K3 = 0xCA62C1D6;  // rounds 60-79
 // round's c, has been taken before, by rorx where BMI2 is available, into a
 // free register; the five working variables rotate through six registers.)
 //
-// choose: the two terms never have a bit set in common, so XOR equals the
-// textbook's OR. Written with XOR (not +) it stays out of the round's sum, and
-// the compiler emits ~b & d (andn, three operands) before b & c.
+// Whether the instruction set has andn (BMI1), which computes ~x & y into a
+// third register; the choose function is written differently with and
+// without it.
+enum class bit_ops { plain, andn };
+
+// choose: with andn, ~b & d then b & c. The two terms never have a bit set in
+// common, so XOR equals the textbook's OR; written with XOR (not +) it stays
+// out of the round's sum, and the compiler keeps andn first. Without andn,
+// d ^ (b & (c ^ d)) takes one copy (of c) where ~b needs a copy and a NOT.
+template <bit_ops Ops>
 TORVANIX_ALWAYS_INLINE std::uint32_t f_choose(std::uint32_t b, std::uint32_t c, std::uint32_t d)
 {
-    const std::uint32_t not_b_and_d = ~b & d;
-    const std::uint32_t b_and_c = b & c;
-    return b_and_c ^ not_b_and_d;
+    if constexpr (Ops == bit_ops::andn) {
+        const std::uint32_t not_b_and_d = ~b & d;
+        const std::uint32_t b_and_c = b & c;
+        return b_and_c ^ not_b_and_d;
+    } else {
+        return d ^ (b & (c ^ d));
+    }
 }
 
 // parity: left to itself the compiler computes c ^ d first (both older
@@ -64,7 +75,7 @@ TORVANIX_ALWAYS_INLINE std::uint32_t f_majority(std::uint32_t b, std::uint32_t c
 // of moving: A of round T is v[(5 - T % 5) % 5], B the next, and so on, so the
 // new A is written where E was and rotl30(B) is the new C. `wk` is the
 // message word plus the round constant.
-template <int T>
+template <int T, bit_ops Ops = bit_ops::plain>
 TORVANIX_ALWAYS_INLINE void round(std::uint32_t (&v)[5], std::uint32_t wk)
 {
     std::uint32_t& a = v[(100 - T) % 5];
@@ -76,7 +87,7 @@ TORVANIX_ALWAYS_INLINE void round(std::uint32_t (&v)[5], std::uint32_t wk)
     const std::uint32_t b_rotated = std::rotl(b, 30);
     std::uint32_t f;
     if constexpr (T < 20) {
-        f = f_choose(b, c, d);
+        f = f_choose<Ops>(b, c, d);
     } else if constexpr (T < 40 || T >= 60) {
         f = f_parity(b, c, d);
     } else {
