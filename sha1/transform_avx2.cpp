@@ -9,8 +9,8 @@
 // what it is there, and it hides behind the rounds' dependency chain.
 //
 // The rounds run in general-purpose registers, where rorx and andn (three
-// operands) let them run without register copies (see rounds.h), from a table
-// of W[t] + K. While the two blocks of a pair run, the vector unit fills the
+// operands) spare nearly all register copies (see rounds.h), from a table of
+// W[t] + K. While the two blocks of a pair run, the vector unit fills the
 // other table with the next pair's schedule, one group of four words of both
 // blocks every eight rounds. The schedule code below mirrors the SSSE3 one
 // function for function; it is not shared because GCC and Clang compile
@@ -109,7 +109,7 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void round_and_schedule(
     std::uint32_t (&v)[5], const pair_table& wk, __m256i (&w)[8], pair_table& wk_next,
     const std::uint8_t* next_first, const std::uint8_t* next_second, const vector_constants& c)
 {
-    sha1_rounds::round<T, sha1_rounds::bit_ops::andn>(v, wk[pair_index(T, Block)]);
+    sha1_rounds::round<T, sha1_rounds::bit_ops::bmi>(v, wk[pair_index(T, Block)]);
     if constexpr (T % 8 == 0) {
         schedule_group<10 * Block + T / 8>(w, wk_next, next_first, next_second, c);
     }

@@ -73,10 +73,10 @@ TEST(Sha1Rounds, FunctionsMatchTheirDefinitions)
         const std::uint32_t choose = (b & c) | (~b & d);
         const std::uint32_t majority = (b & c) | (b & d) | (c & d);
         EXPECT_EQ(sha1_rounds::f_choose<bit_ops::plain>(b, c, d), choose);
-        EXPECT_EQ(sha1_rounds::f_choose<bit_ops::andn>(b, c, d), choose);
-        EXPECT_EQ(sha1_rounds::f_parity(b, c, d), b ^ c ^ d);
+        EXPECT_EQ(sha1_rounds::f_choose<bit_ops::bmi>(b, c, d), choose);
+        EXPECT_EQ(sha1_rounds::f_parity<bit_ops::plain>(b, c, d), b ^ c ^ d);
         EXPECT_EQ(sha1_rounds::f_majority<bit_ops::plain>(b, c, d), majority);
-        EXPECT_EQ(sha1_rounds::f_majority<bit_ops::andn>(b, c, d), majority);
+        EXPECT_EQ(sha1_rounds::f_majority<bit_ops::bmi>(b, c, d), majority);
     }
 }
 
