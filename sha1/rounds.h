@@ -59,7 +59,9 @@ TORVANIX_ALWAYS_INLINE std::uint32_t f_choose(std::uint32_t b, std::uint32_t c, 
 
 // parity. Left to itself the compiler computes c ^ d first (both older
 // values), which costs a copy since c and d live on; with BMI b ^ c is kept
-// first instead.
+// first instead. That puts three operations after b, as many as a round
+// hides: 38 instructions fewer per block, for about 2% more time on a core
+// that removes copies at register renaming and has nothing else to run.
 template <bit_ops Ops>
 TORVANIX_ALWAYS_INLINE std::uint32_t f_parity(std::uint32_t b, std::uint32_t c, std::uint32_t d)
 {
