@@ -63,7 +63,7 @@ TEST(Sha1Transforms, AgreeWithPortable)
 }
 
 // The round functions are rearranged to save register copies; both forms
-// (with and without andn) must equal the textbook definitions on every bit.
+// (plain and BMI) must equal the textbook definitions on every bit.
 TEST(Sha1Rounds, FunctionsMatchTheirDefinitions)
 {
     using sha1_rounds::bit_ops;
