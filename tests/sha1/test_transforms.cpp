@@ -75,6 +75,7 @@ TEST(Sha1Rounds, FunctionsMatchTheirDefinitions)
         EXPECT_EQ(sha1_rounds::f_choose<bit_ops::plain>(b, c, d), choose);
         EXPECT_EQ(sha1_rounds::f_choose<bit_ops::bmi>(b, c, d), choose);
         EXPECT_EQ(sha1_rounds::f_parity<bit_ops::plain>(b, c, d), b ^ c ^ d);
+        EXPECT_EQ(sha1_rounds::f_parity<bit_ops::bmi>(b, c, d), b ^ c ^ d);
         EXPECT_EQ(sha1_rounds::f_majority<bit_ops::plain>(b, c, d), majority);
         EXPECT_EQ(sha1_rounds::f_majority<bit_ops::bmi>(b, c, d), majority);
     }
