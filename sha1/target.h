@@ -30,7 +30,7 @@
 #define TORVANIX_TARGET_SSE2
 #define TORVANIX_ALWAYS_INLINE __forceinline
 #define TORVANIX_FROM_MEMORY(table) _ReadWriteBarrier()
-#define TORVANIX_OPAQUE(pointer)
+#define TORVANIX_OPAQUE(x) ((void)0)
 #else
 #define TORVANIX_TARGET_SHANI __attribute__((target("sha,sse4.1,ssse3")))
 #define TORVANIX_TARGET_SSSE3 __attribute__((target("ssse3")))
@@ -42,7 +42,10 @@
 // from: a load costs one micro-op folded into an add, an extraction from a
 // vector register two.
 #define TORVANIX_FROM_MEMORY(table) __asm__ volatile("" : : "r"(table) : "memory")
-// Makes the compiler forget where `pointer` points, so that it reads what is
-// there instead of rebuilding a constant it knows.
-#define TORVANIX_OPAQUE(pointer) __asm__("" : "+r"(pointer))
+// Hides how `x` was computed from the optimizer at this point, without
+// emitting an instruction: the operations that produced it are not
+// reassociated with the ones that use it, and a pointer's target is read
+// instead of rebuilt as a constant the compiler knows. MSVC has no such
+// barrier and gets the plain expression.
+#define TORVANIX_OPAQUE(x) __asm__("" : "+r"(x))
 #endif

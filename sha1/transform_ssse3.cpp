@@ -5,6 +5,9 @@
 // The rounds of one block run from a table of W[t] + K computed beforehand;
 // while they run, the vector unit fills the other table with the next
 // block's schedule, one group of four words every four rounds.
+// transform_avx2.cpp is this transform with the schedule of two blocks
+// computed at once in the two halves of 256-bit registers; its functions
+// mirror the ones here.
 #include "target.h"
 
 #if defined(TORVANIX_SHA1_X86)
@@ -29,9 +32,18 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE __m128i rotl_lanes(__m128i x)
     return _mm_or_si128(_mm_slli_epi32(x, N), _mm_srli_epi32(x, 32 - N));
 }
 
+// Stores schedule group G, plus the round constant, into the round table.
+template <int G>
+TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void store_group(const __m128i& words,
+                                                              std::uint32_t* wk,
+                                                              const vector_constants& c)
+{
+    _mm_store_si128(reinterpret_cast<__m128i*>(wk + 4 * G), _mm_add_epi32(words, c.k[G / 5]));
+}
+
 // Computes schedule group G (W[4G..4G+3], W[4G] in the low lane) of the
-// block at `data` into the ring `w` (group g in w[g % 8]) and its words plus
-// the round constant into wk.
+// block at `data` into the ring `w` (group g in w[g % 8]) and stores it into
+// wk.
 template <int G>
 TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void schedule_group(__m128i (&w)[8], std::uint32_t* wk,
                                                                  const std::uint8_t* data,
@@ -56,7 +68,7 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void schedule_group(__m128i (&w)[8]
             _mm_xor_si128(w[(G - 7) % 8], w[G % 8]));
         w[G % 8] = rotl_lanes<2>(x);
     }
-    _mm_store_si128(reinterpret_cast<__m128i*>(wk + 4 * G), _mm_add_epi32(w[G % 8], c.k[G / 5]));
+    store_group<G>(w[G % 8], wk, c);
 }
 
 template <int... T>
@@ -89,6 +101,7 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void rounds_and_next_schedule(
     (round_and_schedule<T>(v, wk, w, wk_next, next, c), ...);
 }
 
+// The 80 rounds of one block, updating the chaining value `v`.
 TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void one_block(std::uint32_t (&v)[5],
                                                             const std::uint32_t* wk,
                                                             __m128i (&w)[8], std::uint32_t* wk_next,
@@ -141,7 +154,7 @@ TORVANIX_TARGET_SSSE3 void sha1_transform_ssse3(std::uint32_t state[5], const st
 }
 
 sha1_blocks_done sha1_detect_ssse3(std::uint32_t state[5], const std::uint8_t* data,
-                                   std::size_t blocks)
+                               std::size_t blocks)
 {
     return sha1_detect_each_block(sha1_transform_ssse3, state, data, blocks);
 }

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "sha1/rounds.h"
 #include "sha1/sha1.h"
 #include "sha1/transform.h"
 #include "tests/support/random_bytes.h"
@@ -50,6 +51,25 @@ TEST(Sha1Transforms, AgreeWithPortable)
         std::uint32_t state[5] = {1, 2, 3, 4, 5};
         t.plain(state, nullptr, 0);
         EXPECT_EQ(state[0] + state[1] + state[2] + state[3] + state[4], 15u);
+    }
+}
+
+// The round functions are rearranged to save register copies; both forms
+// (plain and BMI) must equal the textbook definitions on every bit.
+TEST(Sha1Rounds, FunctionsMatchTheirDefinitions)
+{
+    using sha1_rounds::bit_ops;
+    std::mt19937 random(12);
+    for (int i = 0; i < 1000; ++i) {
+        const std::uint32_t b = random(), c = random(), d = random();
+        const std::uint32_t choose = (b & c) | (~b & d);
+        const std::uint32_t majority = (b & c) | (b & d) | (c & d);
+        EXPECT_EQ(sha1_rounds::f_choose<bit_ops::plain>(b, c, d), choose);
+        EXPECT_EQ(sha1_rounds::f_choose<bit_ops::bmi>(b, c, d), choose);
+        EXPECT_EQ(sha1_rounds::f_parity<bit_ops::plain>(b, c, d), b ^ c ^ d);
+        EXPECT_EQ(sha1_rounds::f_parity<bit_ops::bmi>(b, c, d), b ^ c ^ d);
+        EXPECT_EQ(sha1_rounds::f_majority<bit_ops::plain>(b, c, d), majority);
+        EXPECT_EQ(sha1_rounds::f_majority<bit_ops::bmi>(b, c, d), majority);
     }
 }
 
