@@ -195,7 +195,7 @@ TORVANIX_TARGET_AVX2 void sha1_transform_avx2(std::uint32_t state[5], const std:
 }
 
 sha1_blocks_done sha1_detect_avx2(std::uint32_t state[5], const std::uint8_t* data,
-                               std::size_t blocks)
+                                  std::size_t blocks)
 {
     return sha1_detect_each_block(sha1_transform_avx2, state, data, blocks);
 }

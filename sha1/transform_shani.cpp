@@ -11,7 +11,7 @@
 #include <bit>
 #include <utility>
 
-#include "collision.h"
+#include "collision_x86.h"
 #include "transform.h"
 
 namespace {
@@ -71,49 +71,12 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void eighty_rounds(
     (four_rounds<Keep, J>(abcd, abcd_back, e_first, msg, kept, data, byte_swap), ...);
 }
 
-// The top bit of each byte of `v` shifted left by `shift` within 16-bit lanes.
-TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI std::uint32_t sign_bits(__m128i v, __m128i shift)
-{
-    return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_sll_epi16(v, shift)));
-}
-
 // Writes the chaining value held as A..D (A in the top lane) and E (top lane).
 TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void store(std::uint32_t out[5], __m128i abcd,
                                                         __m128i e)
 {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi32(abcd, 0x1B));
     out[4] = static_cast<std::uint32_t>(_mm_extract_epi32(e, 3));
-}
-
-// The collision check's columns from the kept groups 8 to 16, whose words
-// stand in reverse order (the first in the top lane). One byte shuffle per
-// group puts its words' low bytes, in order, in bytes 0-3 and their top
-// bytes in bytes 8-11; merged, sixteen words' low bytes fill one register
-// and their top bytes another, and each column bit is a byte-sign mask.
-TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void check_columns(
-    const kept_for_check& kept, std::uint32_t (&columns)[sha1_dv::column_count])
-{
-    const __m128i gather = _mm_set_epi8(-1, -1, -1, -1, 3, 7, 11, 15, -1, -1, -1, -1, 0, 4, 8, 12);
-    __m128i g[9];
-    for (int i = 0; i < 9; ++i) g[i] = _mm_shuffle_epi8(kept.groups[i], gather);
-    __m128i eight[4];  // words 32+8i..: low bytes in 0-7, top bytes in 8-15
-    for (int i = 0; i < 4; ++i) eight[i] = _mm_or_si128(g[2 * i], _mm_slli_si128(g[2 * i + 1], 4));
-    // Bytes of W[32..47], W[48..63], W[64..67]; then moved by three words to
-    // start at W[35].
-    const __m128i low0 = _mm_unpacklo_epi64(eight[0], eight[1]);
-    const __m128i low1 = _mm_unpacklo_epi64(eight[2], eight[3]);
-    const __m128i top0 = _mm_unpackhi_epi64(eight[0], eight[1]);
-    const __m128i top1 = _mm_unpackhi_epi64(eight[2], eight[3]);
-    const __m128i low2 = g[8];
-    const __m128i top2 = _mm_srli_si128(g[8], 8);
-    const __m128i lows[2] = {_mm_alignr_epi8(low1, low0, 3), _mm_alignr_epi8(low2, low1, 3)};
-    const __m128i tops[2] = {_mm_alignr_epi8(top1, top0, 3), _mm_alignr_epi8(top2, top1, 3)};
-    for (int c = 0; c < sha1_dv::column_count; ++c) {
-        const int bit = sha1_dv::column_bit(c);
-        const __m128i* bytes = c < 8 ? lows : tops;
-        const __m128i shift = _mm_cvtsi32_si128(7 - bit % 8);
-        columns[c] = sign_bits(bytes[0], shift) | (sign_bits(bytes[1], shift) << 16);
-    }
 }
 
 // Compresses one block into A..D (A in the top lane) and E (top lane);
@@ -143,7 +106,7 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void add_to_batch(sha1_dv_batch& ba
                                                                const std::uint8_t* data)
 {
     std::uint32_t columns[sha1_dv::column_count];
-    check_columns(kept, columns);
+    sha1_dv::columns_from_groups<true>(kept.groups, columns);
     std::uint32_t before60[5];
     std::uint32_t before56[5];
     std::uint32_t out[5];

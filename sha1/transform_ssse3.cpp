@@ -16,10 +16,18 @@
 
 #include <utility>
 
+#include "collision_x86.h"
 #include "rounds.h"
 #include "transform.h"
 
 namespace {
+
+// One block's schedule: W[t] + K for the rounds, and the plain message
+// groups 8 to 16 that the collision check reads.
+struct block_schedule {
+    alignas(16) std::uint32_t wk[80];
+    __m128i kept[9];
+};
 
 struct vector_constants {
     __m128i byte_swap;
@@ -32,20 +40,26 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE __m128i rotl_lanes(__m128i x)
     return _mm_or_si128(_mm_slli_epi32(x, N), _mm_srli_epi32(x, 32 - N));
 }
 
-// Stores schedule group G, plus the round constant, into the round table.
+// Stores schedule group G, plus the round constant, into the round table,
+// and keeps the groups the collision check reads.
 template <int G>
 TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void store_group(const __m128i& words,
-                                                              std::uint32_t* wk,
+                                                              block_schedule& schedule,
                                                               const vector_constants& c)
 {
-    _mm_store_si128(reinterpret_cast<__m128i*>(wk + 4 * G), _mm_add_epi32(words, c.k[G / 5]));
+    _mm_store_si128(reinterpret_cast<__m128i*>(schedule.wk + 4 * G),
+                    _mm_add_epi32(words, c.k[G / 5]));
+    if constexpr (G >= 8 && G <= 16) {
+        schedule.kept[G - 8] = words;
+    }
 }
 
 // Computes schedule group G (W[4G..4G+3], W[4G] in the low lane) of the
 // block at `data` into the ring `w` (group g in w[g % 8]) and stores it into
 // wk.
 template <int G>
-TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void schedule_group(__m128i (&w)[8], std::uint32_t* wk,
+TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void schedule_group(__m128i (&w)[8],
+                                                                 block_schedule& wk,
                                                                  const std::uint8_t* data,
                                                                  const vector_constants& c)
 {
@@ -73,7 +87,8 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void schedule_group(__m128i (&w)[8]
 
 template <int... T>
 TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void schedule_block(std::integer_sequence<int, T...>,
-                                                                 __m128i (&w)[8], std::uint32_t* wk,
+                                                                 __m128i (&w)[8],
+                                                                 block_schedule& wk,
                                                                  const std::uint8_t* data,
                                                                  const vector_constants& c)
 {
@@ -81,12 +96,16 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void schedule_block(std::integer_se
 }
 
 // Round T of one block from `wk`, and every fourth round one group of the
-// schedule of the block at `next` into `wk_next`.
+// schedule of the block at `next` into `wk_next`. The working state before
+// round 60, where the collision check's confirmation starts, is kept.
 template <int T>
 TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void round_and_schedule(
-    std::uint32_t (&v)[5], const std::uint32_t* wk, __m128i (&w)[8], std::uint32_t* wk_next,
-    const std::uint8_t* next, const vector_constants& c)
+    std::uint32_t (&v)[5], const std::uint32_t* wk, __m128i (&w)[8], block_schedule& wk_next,
+    const std::uint8_t* next, std::uint32_t (&before60)[5], const vector_constants& c)
 {
+    if constexpr (T == 60) {
+        for (int i = 0; i < 5; ++i) before60[i] = v[i];  // A is v[0] in round 60
+    }
     sha1_rounds::round<T>(v, wk[T]);
     if constexpr (T % 4 == 0) {
         schedule_group<T / 4>(w, wk_next, next, c);
@@ -96,33 +115,36 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void round_and_schedule(
 template <int... T>
 TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void rounds_and_next_schedule(
     std::integer_sequence<int, T...>, std::uint32_t (&v)[5], const std::uint32_t* wk,
-    __m128i (&w)[8], std::uint32_t* wk_next, const std::uint8_t* next, const vector_constants& c)
+    __m128i (&w)[8], block_schedule& wk_next, const std::uint8_t* next,
+    std::uint32_t (&before60)[5], const vector_constants& c)
 {
-    (round_and_schedule<T>(v, wk, w, wk_next, next, c), ...);
+    (round_and_schedule<T>(v, wk, w, wk_next, next, before60, c), ...);
 }
 
 // The 80 rounds of one block, updating the chaining value `v`.
-TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void one_block(std::uint32_t (&v)[5],
-                                                            const std::uint32_t* wk,
-                                                            __m128i (&w)[8], std::uint32_t* wk_next,
-                                                            const std::uint8_t* next,
-                                                            const vector_constants& c)
+TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void one_block(
+    std::uint32_t (&v)[5], const block_schedule& schedule, __m128i (&w)[8], block_schedule& wk_next,
+    const std::uint8_t* next, std::uint32_t (&before60)[5], const vector_constants& c)
 {
+    const std::uint32_t* wk = schedule.wk;
     TORVANIX_FROM_MEMORY(wk);
     const std::uint32_t start[5] = {v[0], v[1], v[2], v[3], v[4]};
-    rounds_and_next_schedule(std::make_integer_sequence<int, 80>{}, v, wk, w, wk_next, next, c);
+    rounds_and_next_schedule(std::make_integer_sequence<int, 80>{}, v, wk, w, wk_next, next,
+                             before60, c);
     for (int i = 0; i < 5; ++i) {
         v[i] += start[i];
     }
 }
 
-}  // namespace
-
-TORVANIX_TARGET_SSSE3 void sha1_transform_ssse3(std::uint32_t state[5], const std::uint8_t* data,
-                                                std::size_t blocks)
+// Runs blocks; with `Detect`, checks each block and stops after the first
+// that completes a collision attack.
+template <bool Detect>
+TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE sha1_blocks_done run(std::uint32_t state[5],
+                                                                  const std::uint8_t* data,
+                                                                  std::size_t blocks)
 {
     if (blocks == 0) {
-        return;
+        return {0, false};
     }
     const vector_constants c = {_mm_set_epi8(12, 13, 14, 15, 8, 9, 10, 11, 4, 5, 6, 7, 0, 1, 2, 3),
                                 {_mm_set1_epi32(static_cast<int>(sha1_rounds::K0)),
@@ -130,33 +152,54 @@ TORVANIX_TARGET_SSSE3 void sha1_transform_ssse3(std::uint32_t state[5], const st
                                  _mm_set1_epi32(static_cast<int>(sha1_rounds::K2)),
                                  _mm_set1_epi32(static_cast<int>(sha1_rounds::K3))}};
     std::uint32_t v[5] = {state[0], state[1], state[2], state[3], state[4]};
-    alignas(16) std::uint32_t wk_a[80];
-    alignas(16) std::uint32_t wk_b[80];
+    block_schedule tables[2];
     __m128i w[8];
+    sha1_dv_batch batch;
 
-    schedule_block(std::make_integer_sequence<int, 20>{}, w, wk_a, data, c);
+    schedule_block(std::make_integer_sequence<int, 20>{}, w, tables[0], data, c);
     // Two tables in turn; after the last block the side schedule repeats that
     // block instead of reading past the end of the input.
-    for (;;) {
-        const std::uint8_t* next = blocks > 1 ? data + 64 : data;
-        one_block(v, wk_a, w, wk_b, next, c);
-        if (--blocks == 0) break;
-        data = next;
-        next = blocks > 1 ? data + 64 : data;
-        one_block(v, wk_b, w, wk_a, next, c);
-        if (--blocks == 0) break;
+    for (std::size_t done = 0; done < blocks;) {
+        const block_schedule& schedule = tables[done % 2];
+        const std::uint8_t* next = blocks - done > 1 ? data + 64 : data;
+        std::uint32_t before60[5];
+        one_block(v, schedule, w, tables[(done + 1) % 2], next, before60, c);
+        ++done;
+        if constexpr (Detect) {
+            std::uint32_t columns[sha1_dv::column_count];
+            sha1_dv::columns_from_groups<false>(schedule.kept, columns);
+            batch.add(columns, before60, v, data);
+            if (batch.count == 8 || done == blocks) {
+                const std::size_t first = done - static_cast<std::size_t>(batch.count);
+                const int attacked = sha1_dv_check_batch(batch, sha1_dv_candidates_8_portable);
+                if (attacked >= 0) {
+                    for (int i = 0; i < 5; ++i) state[i] = batch.out[attacked][i];
+                    return {first + static_cast<std::size_t>(attacked) + 1, true};
+                }
+            }
+        }
         data = next;
     }
 
     for (int i = 0; i < 5; ++i) {
         state[i] = v[i];
     }
+    return {blocks, false};
 }
 
-sha1_blocks_done sha1_detect_ssse3(std::uint32_t state[5], const std::uint8_t* data,
-                               std::size_t blocks)
+}  // namespace
+
+TORVANIX_TARGET_SSSE3 void sha1_transform_ssse3(std::uint32_t state[5], const std::uint8_t* data,
+                                                std::size_t blocks)
 {
-    return sha1_detect_each_block(sha1_transform_ssse3, state, data, blocks);
+    run<false>(state, data, blocks);
+}
+
+TORVANIX_TARGET_SSSE3 sha1_blocks_done sha1_detect_ssse3(std::uint32_t state[5],
+                                                         const std::uint8_t* data,
+                                                         std::size_t blocks)
+{
+    return run<true>(state, data, blocks);
 }
 
 #endif

@@ -1,0 +1,49 @@
+// Internal to the SHA-1 engine: the collision check's columns from message
+// groups held in x86 vector registers, for the SHA-extension, AVX2 and SSSE3
+// transforms.
+#pragma once
+
+#include <immintrin.h>
+
+#include "collision.h"
+#include "target.h"
+
+namespace sha1_dv {
+
+// The columns of one block from its message groups 8 to 16 (W[32..67]),
+// four words each. `Reversed`: the first word of a group in the top lane
+// (as the SHA extensions keep them), else in the bottom lane.
+//
+// One byte shuffle per group puts its words' low bytes, in order, in bytes
+// 0-3 and their top bytes in bytes 8-11; merged, sixteen words' low bytes
+// fill one register and their top bytes another, moved by three words to
+// start at W[35], and each column is a byte-sign mask of a shifted copy.
+template <bool Reversed>
+TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void columns_from_groups(
+    const __m128i (&groups)[9], std::uint32_t (&columns)[column_count])
+{
+    const __m128i gather =
+        Reversed ? _mm_set_epi8(-1, -1, -1, -1, 3, 7, 11, 15, -1, -1, -1, -1, 0, 4, 8, 12)
+                 : _mm_set_epi8(-1, -1, -1, -1, 15, 11, 7, 3, -1, -1, -1, -1, 12, 8, 4, 0);
+    __m128i g[9];
+    for (int i = 0; i < 9; ++i) g[i] = _mm_shuffle_epi8(groups[i], gather);
+    __m128i eight[4];  // words 32+8i..: low bytes in 0-7, top bytes in 8-15
+    for (int i = 0; i < 4; ++i) eight[i] = _mm_or_si128(g[2 * i], _mm_slli_si128(g[2 * i + 1], 4));
+    const __m128i low0 = _mm_unpacklo_epi64(eight[0], eight[1]);  // W[32..47]
+    const __m128i low1 = _mm_unpacklo_epi64(eight[2], eight[3]);  // W[48..63]
+    const __m128i top0 = _mm_unpackhi_epi64(eight[0], eight[1]);
+    const __m128i top1 = _mm_unpackhi_epi64(eight[2], eight[3]);
+    const __m128i low2 = g[8];  // W[64..67]
+    const __m128i top2 = _mm_srli_si128(g[8], 8);
+    const __m128i lows[2] = {_mm_alignr_epi8(low1, low0, 3), _mm_alignr_epi8(low2, low1, 3)};
+    const __m128i tops[2] = {_mm_alignr_epi8(top1, top0, 3), _mm_alignr_epi8(top2, top1, 3)};
+    for (int c = 0; c < column_count; ++c) {
+        const __m128i* bytes = c < 8 ? lows : tops;
+        const __m128i shift = _mm_cvtsi32_si128(7 - column_bit(c) % 8);
+        const int first = _mm_movemask_epi8(_mm_sll_epi16(bytes[0], shift));
+        const int second = _mm_movemask_epi8(_mm_sll_epi16(bytes[1], shift));
+        columns[c] = static_cast<std::uint32_t>(first) | static_cast<std::uint32_t>(second) << 16;
+    }
+}
+
+}  // namespace sha1_dv
