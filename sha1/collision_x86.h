@@ -47,3 +47,46 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void columns_from_groups(
 }
 
 }  // namespace sha1_dv
+
+namespace sha1_dv {
+
+// The same for two blocks at once, from groups holding the first block's
+// words in the low 128-bit half and the second's in the high half, first
+// word in the bottom lane of each half.
+TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void columns_from_pair_groups(
+    const __m256i (&groups)[9], std::uint32_t (&first)[column_count],
+    std::uint32_t (&second)[column_count])
+{
+    const __m256i gather =
+        _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, 3, 7, 11, 15, -1, -1, -1, -1, 0, 4, 8, 12, -1,
+                         -1, -1, -1, 3, 7, 11, 15, -1, -1, -1, -1);
+    __m256i g[9];
+    for (int i = 0; i < 9; ++i) g[i] = _mm256_shuffle_epi8(groups[i], gather);
+    __m256i eight[4];
+    for (int i = 0; i < 4; ++i) {
+        eight[i] = _mm256_or_si256(g[2 * i], _mm256_bslli_epi128(g[2 * i + 1], 4));
+    }
+    const __m256i low0 = _mm256_unpacklo_epi64(eight[0], eight[1]);
+    const __m256i low1 = _mm256_unpacklo_epi64(eight[2], eight[3]);
+    const __m256i top0 = _mm256_unpackhi_epi64(eight[0], eight[1]);
+    const __m256i top1 = _mm256_unpackhi_epi64(eight[2], eight[3]);
+    const __m256i low_a = _mm256_alignr_epi8(low1, low0, 3);  // W[35..50] of each block
+    const __m256i low_b = _mm256_alignr_epi8(g[8], low1, 3);  // W[51..66]
+    const __m256i top_a = _mm256_alignr_epi8(top1, top0, 3);
+    const __m256i top_b = _mm256_alignr_epi8(_mm256_bsrli_epi128(g[8], 8), top1, 3);
+    // All 32 bytes of one block in one register.
+    const __m256i lows[2] = {_mm256_permute2x128_si256(low_a, low_b, 0x20),
+                             _mm256_permute2x128_si256(low_a, low_b, 0x31)};
+    const __m256i tops[2] = {_mm256_permute2x128_si256(top_a, top_b, 0x20),
+                             _mm256_permute2x128_si256(top_a, top_b, 0x31)};
+    for (int c = 0; c < column_count; ++c) {
+        const __m256i* bytes = c < 8 ? lows : tops;
+        const __m128i shift = _mm_cvtsi32_si128(7 - column_bit(c) % 8);
+        first[c] =
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_sll_epi16(bytes[0], shift)));
+        second[c] =
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_sll_epi16(bytes[1], shift)));
+    }
+}
+
+}  // namespace sha1_dv

@@ -24,6 +24,7 @@
 
 #include <utility>
 
+#include "collision_x86.h"
 #include "rounds.h"
 #include "transform.h"
 
@@ -32,6 +33,13 @@ namespace {
 // W[t] + K of two blocks, by group: group G of the first block at 8G, of the
 // second block at 8G + 4.
 using pair_table = std::uint32_t[160];
+
+// A pair's schedule: the round table, and the plain message groups 8 to 16
+// of both blocks that the collision check reads.
+struct pair_schedule {
+    alignas(32) pair_table wk;
+    __m256i kept[9];
+};
 
 constexpr int pair_index(int t, int block) { return (t / 4) * 8 + 4 * block + t % 4; }
 
@@ -49,10 +57,15 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE __m256i rotl_lanes(__m256i x)
 // Stores schedule group G of both blocks, plus the round constant, into the
 // round table.
 template <int G>
-TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void store_group(const __m256i& words, pair_table& wk,
+TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void store_group(const __m256i& words,
+                                                             pair_schedule& schedule,
                                                              const vector_constants& c)
 {
-    _mm256_store_si256(reinterpret_cast<__m256i*>(wk + 8 * G), _mm256_add_epi32(words, c.k[G / 5]));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(schedule.wk + 8 * G),
+                       _mm256_add_epi32(words, c.k[G / 5]));
+    if constexpr (G >= 8 && G <= 16) {
+        schedule.kept[G - 8] = words;
+    }
 }
 
 // Computes schedule group G (W[4G..4G+3], W[4G] in the low lane of each half)
@@ -60,7 +73,7 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void store_group(const __m256i& word
 // w[g % 8]) and stores it into wk. The arithmetic is that of the SSSE3
 // transform's schedule_group, per half.
 template <int G>
-TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void schedule_group(__m256i (&w)[8], pair_table& wk,
+TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void schedule_group(__m256i (&w)[8], pair_schedule& wk,
                                                                 const std::uint8_t* first,
                                                                 const std::uint8_t* second,
                                                                 const vector_constants& c)
@@ -93,7 +106,7 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void schedule_group(__m256i (&w)[8],
 
 template <int... G>
 TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void schedule_pair(std::integer_sequence<int, G...>,
-                                                               __m256i (&w)[8], pair_table& wk,
+                                                               __m256i (&w)[8], pair_schedule& wk,
                                                                const std::uint8_t* first,
                                                                const std::uint8_t* second,
                                                                const vector_constants& c)
@@ -103,12 +116,18 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void schedule_pair(std::integer_sequ
 
 // Round T of block `Block` (0 or 1) of the pair in `wk`, and every eighth
 // round one group of the next pair's schedule into `wk_next`: the first
-// block's rounds compute groups 0-9, the second's groups 10-19.
+// block's rounds compute groups 0-9, the second's groups 10-19. The working
+// state before round 60, where the collision check's confirmation starts,
+// is kept.
 template <int Block, int T>
 TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void round_and_schedule(
-    std::uint32_t (&v)[5], const pair_table& wk, __m256i (&w)[8], pair_table& wk_next,
-    const std::uint8_t* next_first, const std::uint8_t* next_second, const vector_constants& c)
+    std::uint32_t (&v)[5], const pair_table& wk, __m256i (&w)[8], pair_schedule& wk_next,
+    const std::uint8_t* next_first, const std::uint8_t* next_second, std::uint32_t (&before60)[5],
+    const vector_constants& c)
 {
+    if constexpr (T == 60) {
+        for (int i = 0; i < 5; ++i) before60[i] = v[i];  // A is v[0] in round 60
+    }
     sha1_rounds::round<T, sha1_rounds::bit_ops::bmi>(v, wk[pair_index(T, Block)]);
     if constexpr (T % 8 == 0) {
         schedule_group<10 * Block + T / 8>(w, wk_next, next_first, next_second, c);
@@ -118,54 +137,38 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void round_and_schedule(
 template <int Block, int... T>
 TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void rounds_and_next_schedule(
     std::integer_sequence<int, T...>, std::uint32_t (&v)[5], const pair_table& wk, __m256i (&w)[8],
-    pair_table& wk_next, const std::uint8_t* next_first, const std::uint8_t* next_second,
-    const vector_constants& c)
+    pair_schedule& wk_next, const std::uint8_t* next_first, const std::uint8_t* next_second,
+    std::uint32_t (&before60)[5], const vector_constants& c)
 {
-    (round_and_schedule<Block, T>(v, wk, w, wk_next, next_first, next_second, c), ...);
+    (round_and_schedule<Block, T>(v, wk, w, wk_next, next_first, next_second, before60, c), ...);
 }
 
 // The 80 rounds of one block of the pair, updating the chaining value `v`.
 template <int Block>
 TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void one_block(
-    std::uint32_t (&v)[5], const pair_table& wk, __m256i (&w)[8], pair_table& wk_next,
-    const std::uint8_t* next_first, const std::uint8_t* next_second, const vector_constants& c)
+    std::uint32_t (&v)[5], const pair_table& wk, __m256i (&w)[8], pair_schedule& wk_next,
+    const std::uint8_t* next_first, const std::uint8_t* next_second, std::uint32_t (&before60)[5],
+    const vector_constants& c)
 {
     const std::uint32_t start[5] = {v[0], v[1], v[2], v[3], v[4]};
     rounds_and_next_schedule<Block>(std::make_integer_sequence<int, 80>{}, v, wk, w, wk_next,
-                                    next_first, next_second, c);
+                                    next_first, next_second, before60, c);
     for (int i = 0; i < 5; ++i) {
         v[i] += start[i];
     }
 }
 
-// Runs the pair (or the single last block) at `data`, whose schedule is in
-// `wk`, while scheduling the next pair into `wk_next`; after the last block
-// the side schedule repeats blocks instead of reading past the end of the
-// input. Returns the number of blocks left and advances `data` past the pair.
-TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE std::size_t run_pair(
-    std::uint32_t (&v)[5], const std::uint8_t*& data, std::size_t blocks, const pair_table& wk,
-    __m256i (&w)[8], pair_table& wk_next, const vector_constants& c)
-{
-    TORVANIX_FROM_MEMORY(wk);
-    if (blocks == 1) {
-        one_block<0>(v, wk, w, wk_next, data, data, c);
-        return 0;
-    }
-    const std::uint8_t* next_first = blocks > 2 ? data + 128 : data;
-    const std::uint8_t* next_second = blocks > 3 ? data + 192 : next_first;
-    one_block<0>(v, wk, w, wk_next, next_first, next_second, c);
-    one_block<1>(v, wk, w, wk_next, next_first, next_second, c);
-    data += 128;
-    return blocks - 2;
-}
-
-}  // namespace
-
-TORVANIX_TARGET_AVX2 void sha1_transform_avx2(std::uint32_t state[5], const std::uint8_t* data,
-                                              std::size_t blocks)
+// Runs blocks a pair at a time, each pair from the schedule made while the
+// pair before it ran; after the last block the side schedule repeats blocks
+// instead of reading past the end of the input. With `Detect`, checks each
+// block and stops after the first that completes a collision attack.
+template <bool Detect>
+TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE sha1_blocks_done run(std::uint32_t state[5],
+                                                                 const std::uint8_t* data,
+                                                                 std::size_t blocks)
 {
     if (blocks == 0) {
-        return;
+        return {0, false};
     }
     const __m128i byte_swap = _mm_set_epi8(12, 13, 14, 15, 8, 9, 10, 11, 4, 5, 6, 7, 0, 1, 2, 3);
     const vector_constants c = {_mm256_broadcastsi128_si256(byte_swap),
@@ -174,30 +177,70 @@ TORVANIX_TARGET_AVX2 void sha1_transform_avx2(std::uint32_t state[5], const std:
                                  _mm256_set1_epi32(static_cast<int>(sha1_rounds::K2)),
                                  _mm256_set1_epi32(static_cast<int>(sha1_rounds::K3))}};
     std::uint32_t v[5] = {state[0], state[1], state[2], state[3], state[4]};
-    alignas(32) pair_table wk_a;
-    alignas(32) pair_table wk_b;
+    pair_schedule tables[2];
     __m256i w[8];
+    sha1_dv_batch batch;
 
-    schedule_pair(std::make_integer_sequence<int, 20>{}, w, wk_a, data,
+    schedule_pair(std::make_integer_sequence<int, 20>{}, w, tables[0], data,
                   blocks > 1 ? data + 64 : data, c);
-    // Two tables in turn.
-    while (blocks != 0) {
-        blocks = run_pair(v, data, blocks, wk_a, w, wk_b, c);
-        if (blocks == 0) {
-            break;
+    for (std::size_t done = 0, pair = 0; done < blocks; ++pair) {
+        const pair_schedule& schedule = tables[pair % 2];
+        pair_schedule& next = tables[(pair + 1) % 2];
+        TORVANIX_FROM_MEMORY(schedule.wk);
+        const std::size_t left = blocks - done;
+        std::uint32_t before60[2][5];
+        std::uint32_t first_out[5];
+        if (left == 1) {
+            one_block<0>(v, schedule.wk, w, next, data, data, before60[0], c);
+        } else {
+            const std::uint8_t* next_first = left > 2 ? data + 128 : data;
+            const std::uint8_t* next_second = left > 3 ? data + 192 : next_first;
+            one_block<0>(v, schedule.wk, w, next, next_first, next_second, before60[0], c);
+            for (int i = 0; i < 5; ++i) first_out[i] = v[i];
+            one_block<1>(v, schedule.wk, w, next, next_first, next_second, before60[1], c);
         }
-        blocks = run_pair(v, data, blocks, wk_b, w, wk_a, c);
+        const std::size_t ran = left == 1 ? 1 : 2;
+        done += ran;
+        if constexpr (Detect) {
+            std::uint32_t first[sha1_dv::column_count];
+            std::uint32_t second[sha1_dv::column_count];
+            sha1_dv::columns_from_pair_groups(schedule.kept, first, second);
+            if (ran == 1) {
+                batch.add(first, before60[0], v, data);
+            } else {
+                batch.add(first, before60[0], first_out, data);
+                batch.add(second, before60[1], v, data + 64);
+            }
+            if (batch.count == 8 || done == blocks) {
+                const std::size_t first_block = done - static_cast<std::size_t>(batch.count);
+                const int attacked = sha1_dv_check_batch(batch, sha1_dv_candidates_8_avx2);
+                if (attacked >= 0) {
+                    for (int i = 0; i < 5; ++i) state[i] = batch.out[attacked][i];
+                    return {first_block + static_cast<std::size_t>(attacked) + 1, true};
+                }
+            }
+        }
+        data += 64 * ran;
     }
 
     for (int i = 0; i < 5; ++i) {
         state[i] = v[i];
     }
+    return {blocks, false};
 }
 
-sha1_blocks_done sha1_detect_avx2(std::uint32_t state[5], const std::uint8_t* data,
-                                  std::size_t blocks)
+}  // namespace
+
+TORVANIX_TARGET_AVX2 void sha1_transform_avx2(std::uint32_t state[5], const std::uint8_t* data,
+                                              std::size_t blocks)
 {
-    return sha1_detect_each_block(sha1_transform_avx2, state, data, blocks);
+    run<false>(state, data, blocks);
+}
+
+TORVANIX_TARGET_AVX2 sha1_blocks_done sha1_detect_avx2(std::uint32_t state[5],
+                                                       const std::uint8_t* data, std::size_t blocks)
+{
+    return run<true>(state, data, blocks);
 }
 
 #endif
