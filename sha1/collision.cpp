@@ -63,23 +63,19 @@ inline void step_backward(state& s, std::uint32_t w)
 }
 
 // Steps From..From+N-1 forwards, or From+N-1 down to From backwards, with
-// the message words W[t] ^ dm[t].
+// the message words W.
 template <int From, int... N>
-inline void forwards(state& s, const std::uint32_t* W, const std::uint32_t* dm,
-                     std::integer_sequence<int, N...>)
+inline void forwards(state& s, const std::uint32_t* W, std::integer_sequence<int, N...>)
 {
-    (step_forward<From + N>(s, W[From + N] ^ dm[From + N]), ...);
+    (step_forward<From + N>(s, W[From + N]), ...);
 }
 
 template <int From, int... N>
-inline void backwards(state& s, const std::uint32_t* W, const std::uint32_t* dm,
-                      std::integer_sequence<int, N...>)
+inline void backwards(state& s, const std::uint32_t* W, std::integer_sequence<int, N...>)
 {
     constexpr int last = From + static_cast<int>(sizeof...(N)) - 1;
-    (step_backward<last - N>(s, W[last - N] ^ dm[last - N]), ...);
+    (step_backward<last - N>(s, W[last - N]), ...);
 }
-
-constexpr std::uint32_t no_difference[80] = {};
 
 // Whether the partner block along vector `v` (whose check starts before step
 // Testt, from the block's own state there) collides with the block.
@@ -87,13 +83,14 @@ template <int Testt>
 bool partner_collides(const state& start, const std::uint32_t W[80], int v,
                       const std::uint32_t ihv_out[5])
 {
-    const std::uint32_t* dm = differences.dm[v];
+    std::uint32_t partner[80];
+    for (int t = 0; t < 80; ++t) partner[t] = W[t] ^ differences.dm[v][t];
     // The partner's chaining input: back from the shared state.
     state back = start;
-    backwards<0>(back, W, dm, std::make_integer_sequence<int, Testt>{});
+    backwards<0>(back, partner, std::make_integer_sequence<int, Testt>{});
     // Its compression's last state: forward from the shared state.
     state forward = start;
-    forwards<Testt>(forward, W, dm, std::make_integer_sequence<int, 80 - Testt>{});
+    forwards<Testt>(forward, partner, std::make_integer_sequence<int, 80 - Testt>{});
     return back.a + forward.a == ihv_out[0] && back.b + forward.b == ihv_out[1] &&
            back.c + forward.c == ihv_out[2] && back.d + forward.d == ihv_out[3] &&
            back.e + forward.e == ihv_out[4];
@@ -152,9 +149,9 @@ bool sha1_dv_collides(const std::uint32_t ihv_in[5], const std::uint32_t W[80],
                       std::uint32_t candidates, const std::uint32_t ihv_out[5])
 {
     state before58 = {ihv_in[0], ihv_in[1], ihv_in[2], ihv_in[3], ihv_in[4]};
-    forwards<0>(before58, W, no_difference, std::make_integer_sequence<int, 58>{});
+    forwards<0>(before58, W, std::make_integer_sequence<int, 58>{});
     state before65 = before58;
-    forwards<58>(before65, W, no_difference, std::make_integer_sequence<int, 7>{});
+    forwards<58>(before65, W, std::make_integer_sequence<int, 7>{});
     return any_partner_collides(before58, before65, W, candidates, ihv_out);
 }
 
@@ -173,9 +170,9 @@ bool sha1_dv_collides_from(const std::uint32_t before60[5], const std::uint8_t* 
     expand(block, W);
     const state start = {before60[0], before60[1], before60[2], before60[3], before60[4]};
     state before58 = start;
-    backwards<58>(before58, W, no_difference, std::make_integer_sequence<int, 2>{});
+    backwards<58>(before58, W, std::make_integer_sequence<int, 2>{});
     state before65 = start;
-    forwards<60>(before65, W, no_difference, std::make_integer_sequence<int, 5>{});
+    forwards<60>(before65, W, std::make_integer_sequence<int, 5>{});
     return any_partner_collides(before58, before65, W, candidates, ihv_out);
 }
 

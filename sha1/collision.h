@@ -269,8 +269,9 @@ void sha1_dv_candidates_8_avx2(const std::uint32_t (&columns)[sha1_dv::column_co
                                std::uint32_t (&candidates)[8]);
 
 // Blocks compressed but not yet checked, up to eight: what the batch check
-// and the confirmation need of each. Transforms fill it block by block and
-// check it when it is full or their input ends.
+// and the confirmation need of each. A transform writes block `count`'s
+// columns, state before step 60 and chaining value straight into place, then
+// counts the block in; it checks the batch when it is full or its input ends.
 struct sha1_dv_batch {
     std::uint32_t columns[sha1_dv::column_count][8] = {};  // [c][b]: column c of block b
     std::uint32_t before60[8][5];                          // working state before step 60
@@ -278,17 +279,7 @@ struct sha1_dv_batch {
     const std::uint8_t* block[8];
     int count = 0;
 
-    void add(const std::uint32_t (&block_columns)[sha1_dv::column_count],
-             const std::uint32_t* state_before60, const std::uint32_t* chaining_out,
-             const std::uint8_t* data)
-    {
-        for (int c = 0; c < sha1_dv::column_count; ++c) columns[c][count] = block_columns[c];
-        for (int i = 0; i < 5; ++i) {
-            before60[count][i] = state_before60[i];
-            out[count][i] = chaining_out[i];
-        }
-        block[count++] = data;
-    }
+    void count_in(const std::uint8_t* data) { block[count++] = data; }
 };
 
 // Checks and empties the batch: returns the position of its first block

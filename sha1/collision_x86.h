@@ -10,7 +10,8 @@
 
 namespace sha1_dv {
 
-// The columns of one block from its message groups 8 to 16 (W[32..67]),
+// Column c of one block, into columns[c][block], from its message groups 8
+// to 16 (W[32..67]),
 // four words each. `Reversed`: the first word of a group in the top lane
 // (as the SHA extensions keep them), else in the bottom lane.
 //
@@ -20,7 +21,7 @@ namespace sha1_dv {
 // start at W[35], and each column is a byte-sign mask of a shifted copy.
 template <bool Reversed>
 TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void columns_from_groups(
-    const __m128i (&groups)[9], std::uint32_t (&columns)[column_count])
+    const __m128i (&groups)[9], std::uint32_t (&columns)[column_count][8], int block)
 {
     const __m128i gather =
         Reversed ? _mm_set_epi8(-1, -1, -1, -1, 3, 7, 11, 15, -1, -1, -1, -1, 0, 4, 8, 12)
@@ -42,7 +43,8 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void columns_from_groups(
         const __m128i shift = _mm_cvtsi32_si128(7 - column_bit(c) % 8);
         const int first = _mm_movemask_epi8(_mm_sll_epi16(bytes[0], shift));
         const int second = _mm_movemask_epi8(_mm_sll_epi16(bytes[1], shift));
-        columns[c] = static_cast<std::uint32_t>(first) | static_cast<std::uint32_t>(second) << 16;
+        columns[c][block] = static_cast<std::uint32_t>(first) | static_cast<std::uint32_t>(second)
+                                                                    << 16;
     }
 }
 
@@ -50,12 +52,12 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void columns_from_groups(
 
 namespace sha1_dv {
 
-// The same for two blocks at once, from groups holding the first block's
+// The same for two blocks at once, into blocks `block` and `block + 1`,
+// from groups holding the first block's
 // words in the low 128-bit half and the second's in the high half, first
 // word in the bottom lane of each half.
 TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void columns_from_pair_groups(
-    const __m256i (&groups)[9], std::uint32_t (&first)[column_count],
-    std::uint32_t (&second)[column_count])
+    const __m256i (&groups)[9], std::uint32_t (&columns)[column_count][8], int block)
 {
     const __m256i gather =
         _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, 3, 7, 11, 15, -1, -1, -1, -1, 0, 4, 8, 12, -1,
@@ -82,9 +84,9 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void columns_from_pair_groups(
     for (int c = 0; c < column_count; ++c) {
         const __m256i* bytes = c < 8 ? lows : tops;
         const __m128i shift = _mm_cvtsi32_si128(7 - column_bit(c) % 8);
-        first[c] =
+        columns[c][block] =
             static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_sll_epi16(bytes[0], shift)));
-        second[c] =
+        columns[c][block + 1] =
             static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_sll_epi16(bytes[1], shift)));
     }
 }

@@ -188,29 +188,26 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE sha1_blocks_done run(std::uint32_t s
         pair_schedule& next = tables[(pair + 1) % 2];
         TORVANIX_FROM_MEMORY(schedule.wk);
         const std::size_t left = blocks - done;
-        std::uint32_t before60[2][5];
-        std::uint32_t first_out[5];
+        // Where the batch keeps what the check needs of these blocks; unused
+        // when not detecting.
+        std::uint32_t(&first_before60)[5] = batch.before60[batch.count];
+        std::uint32_t(&second_before60)[5] = batch.before60[batch.count + 1];
         if (left == 1) {
-            one_block<0>(v, schedule.wk, w, next, data, data, before60[0], c);
+            one_block<0>(v, schedule.wk, w, next, data, data, first_before60, c);
         } else {
             const std::uint8_t* next_first = left > 2 ? data + 128 : data;
             const std::uint8_t* next_second = left > 3 ? data + 192 : next_first;
-            one_block<0>(v, schedule.wk, w, next, next_first, next_second, before60[0], c);
-            for (int i = 0; i < 5; ++i) first_out[i] = v[i];
-            one_block<1>(v, schedule.wk, w, next, next_first, next_second, before60[1], c);
+            one_block<0>(v, schedule.wk, w, next, next_first, next_second, first_before60, c);
+            for (int i = 0; i < 5; ++i) batch.out[batch.count][i] = v[i];
+            one_block<1>(v, schedule.wk, w, next, next_first, next_second, second_before60, c);
         }
         const std::size_t ran = left == 1 ? 1 : 2;
         done += ran;
         if constexpr (Detect) {
-            std::uint32_t first[sha1_dv::column_count];
-            std::uint32_t second[sha1_dv::column_count];
-            sha1_dv::columns_from_pair_groups(schedule.kept, first, second);
-            if (ran == 1) {
-                batch.add(first, before60[0], v, data);
-            } else {
-                batch.add(first, before60[0], first_out, data);
-                batch.add(second, before60[1], v, data + 64);
-            }
+            sha1_dv::columns_from_pair_groups(schedule.kept, batch.columns, batch.count);
+            if (ran == 2) batch.count_in(data);
+            for (int i = 0; i < 5; ++i) batch.out[batch.count][i] = v[i];
+            batch.count_in(data + 64 * (ran - 1));
             if (batch.count == 8 || done == blocks) {
                 const std::size_t first_block = done - static_cast<std::size_t>(batch.count);
                 const int attacked = sha1_dv_check_batch(batch, sha1_dv_candidates_8_avx2);

@@ -105,16 +105,14 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void add_to_batch(sha1_dv_batch& ba
                                                                __m128i abcd_out, __m128i e_out,
                                                                const std::uint8_t* data)
 {
-    std::uint32_t columns[sha1_dv::column_count];
-    sha1_dv::columns_from_groups<true>(kept.groups, columns);
-    std::uint32_t before60[5];
+    sha1_dv::columns_from_groups<true>(kept.groups, batch.columns, batch.count);
+    std::uint32_t(&before60)[5] = batch.before60[batch.count];
     std::uint32_t before56[5];
-    std::uint32_t out[5];
     store(before60, kept.abcd[1], e_out);
     store(before56, kept.abcd[0], e_out);
     before60[4] = std::rotl(before56[0], 30);
-    store(out, abcd_out, e_out);
-    batch.add(columns, before60, out, data);
+    store(batch.out[batch.count], abcd_out, e_out);
+    batch.count_in(data);
 }
 
 // Runs blocks; with `Detect`, checks each block and stops after the first

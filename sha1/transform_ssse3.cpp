@@ -162,13 +162,12 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE sha1_blocks_done run(std::uint32_t 
     for (std::size_t done = 0; done < blocks;) {
         const block_schedule& schedule = tables[done % 2];
         const std::uint8_t* next = blocks - done > 1 ? data + 64 : data;
-        std::uint32_t before60[5];
-        one_block(v, schedule, w, tables[(done + 1) % 2], next, before60, c);
+        one_block(v, schedule, w, tables[(done + 1) % 2], next, batch.before60[batch.count], c);
         ++done;
         if constexpr (Detect) {
-            std::uint32_t columns[sha1_dv::column_count];
-            sha1_dv::columns_from_groups<false>(schedule.kept, columns);
-            batch.add(columns, before60, v, data);
+            sha1_dv::columns_from_groups<false>(schedule.kept, batch.columns, batch.count);
+            for (int i = 0; i < 5; ++i) batch.out[batch.count][i] = v[i];
+            batch.count_in(data);
             if (batch.count == 8 || done == blocks) {
                 const std::size_t first = done - static_cast<std::size_t>(batch.count);
                 const int attacked = sha1_dv_check_batch(batch, sha1_dv_candidates_8_portable);
