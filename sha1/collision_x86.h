@@ -53,15 +53,17 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void columns_from_groups(
 namespace sha1_dv {
 
 // The same for two blocks at once, into blocks `block` and `block + 1`,
-// from groups holding the first block's
-// words in the low 128-bit half and the second's in the high half, first
-// word in the bottom lane of each half.
+// from groups holding the first block's words in the low 128-bit half and
+// the second's in the high half (`Reversed` as above, per half).
+template <bool Reversed>
 TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void columns_from_pair_groups(
     const __m256i (&groups)[9], std::uint32_t (&columns)[column_count][8], int block)
 {
     const __m256i gather =
-        _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, 3, 7, 11, 15, -1, -1, -1, -1, 0, 4, 8, 12, -1,
-                         -1, -1, -1, 3, 7, 11, 15, -1, -1, -1, -1);
+        Reversed ? _mm256_setr_epi8(12, 8, 4, 0, -1, -1, -1, -1, 15, 11, 7, 3, -1, -1, -1, -1, 12,
+                                    8, 4, 0, -1, -1, -1, -1, 15, 11, 7, 3, -1, -1, -1, -1)
+                 : _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, 3, 7, 11, 15, -1, -1, -1, -1, 0, 4,
+                                    8, 12, -1, -1, -1, -1, 3, 7, 11, 15, -1, -1, -1, -1);
     __m256i g[9];
     for (int i = 0; i < 9; ++i) g[i] = _mm256_shuffle_epi8(groups[i], gather);
     __m256i eight[4];

@@ -204,7 +204,7 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE sha1_blocks_done run(std::uint32_t s
         const std::size_t ran = left == 1 ? 1 : 2;
         done += ran;
         if constexpr (Detect) {
-            sha1_dv::columns_from_pair_groups(schedule.kept, batch.columns, batch.count);
+            sha1_dv::columns_from_pair_groups<false>(schedule.kept, batch.columns, batch.count);
             if (ran == 2) batch.count_in(data);
             for (int i = 0; i < 5; ++i) batch.out[batch.count][i] = v[i];
             batch.count_in(data + 64 * (ran - 1));

@@ -98,14 +98,44 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void compress(__m128i& abcd, __m128
     abcd = _mm_add_epi32(abcd, abcd_start);
 }
 
+// The columns of a batch's blocks from their kept groups, taken once the
+// batch is full: out of the rounds' loop, whose long chain of latencies
+// leaves the processor room for little else. With AVX2, two blocks at once.
+using batch_groups = __m128i[8][9];
+
+TORVANIX_TARGET_SHANI void columns_of_batch_sse(const batch_groups& groups, int count,
+                                                std::uint32_t (&columns)[sha1_dv::column_count][8])
+{
+    for (int b = 0; b < count; ++b) {
+        sha1_dv::columns_from_groups<true>(groups[b], columns, b);
+    }
+}
+
+TORVANIX_TARGET_AVX2 void columns_of_batch_avx2(const batch_groups& groups, int count,
+                                                std::uint32_t (&columns)[sha1_dv::column_count][8])
+{
+    for (int b = 0; b < count; b += 2) {
+        __m256i pair[9];
+        for (int i = 0; i < 9; ++i) {
+            pair[i] =
+                _mm256_inserti128_si256(_mm256_castsi128_si256(groups[b][i]), groups[b + 1][i], 1);
+        }
+        sha1_dv::columns_from_pair_groups<true>(pair, columns, b);
+    }
+}
+
+using batch_columns_fn = void (*)(const batch_groups&, int,
+                                  std::uint32_t (&)[sha1_dv::column_count][8]);
+
 // Adds the block just compressed to the batch. E before a step is A four
 // steps earlier, rotated by 30.
 TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void add_to_batch(sha1_dv_batch& batch,
+                                                               batch_groups& groups,
                                                                const kept_for_check& kept,
                                                                __m128i abcd_out, __m128i e_out,
                                                                const std::uint8_t* data)
 {
-    sha1_dv::columns_from_groups<true>(kept.groups, batch.columns, batch.count);
+    for (int i = 0; i < 9; ++i) groups[batch.count][i] = kept.groups[i];
     std::uint32_t(&before60)[5] = batch.before60[batch.count];
     std::uint32_t before56[5];
     store(before60, kept.abcd[1], e_out);
@@ -118,7 +148,7 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void add_to_batch(sha1_dv_batch& ba
 // Runs blocks; with `Detect`, checks each block and stops after the first
 // that completes a collision attack. The check runs on eight blocks at once
 // through `Check`.
-template <bool Detect, sha1_dv_batch_check Check>
+template <bool Detect, batch_columns_fn Columns, sha1_dv_batch_check Check>
 TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI sha1_blocks_done run(std::uint32_t state[5],
                                                                   const std::uint8_t* data,
                                                                   std::size_t blocks)
@@ -138,10 +168,13 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI sha1_blocks_done run(std::uint32_t 
         }
     } else {
         sha1_dv_batch batch;
+        // Lanes past the last block of a short batch hold earlier groups.
+        batch_groups groups = {};
         for (std::size_t done = 0; done < blocks; ++done, data += 64) {
             compress<true>(abcd, e, data, kept, byte_swap);
-            add_to_batch(batch, kept, abcd, e, data);
+            add_to_batch(batch, groups, kept, abcd, e, data);
             if (batch.count == 8 || done + 1 == blocks) {
+                Columns(groups, batch.count, batch.columns);
                 const std::size_t first = done + 1 - static_cast<std::size_t>(batch.count);
                 const int attacked = sha1_dv_check_batch(batch, Check);
                 if (attacked >= 0) {
@@ -161,7 +194,7 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI sha1_blocks_done run(std::uint32_t 
 TORVANIX_TARGET_SHANI void sha1_transform_shani(std::uint32_t state[5], const std::uint8_t* data,
                                                 std::size_t blocks)
 {
-    run<false, sha1_dv_candidates_8_portable>(state, data, blocks);
+    run<false, columns_of_batch_sse, sha1_dv_candidates_8_portable>(state, data, blocks);
 }
 
 // Where AVX2 is there too, the check of eight blocks runs in its vectors.
@@ -169,14 +202,14 @@ TORVANIX_TARGET_SHANI sha1_blocks_done sha1_detect_shani(std::uint32_t state[5],
                                                          const std::uint8_t* data,
                                                          std::size_t blocks)
 {
-    return run<true, sha1_dv_candidates_8_avx2>(state, data, blocks);
+    return run<true, columns_of_batch_avx2, sha1_dv_candidates_8_avx2>(state, data, blocks);
 }
 
 TORVANIX_TARGET_SHANI sha1_blocks_done sha1_detect_shani_sse(std::uint32_t state[5],
                                                              const std::uint8_t* data,
                                                              std::size_t blocks)
 {
-    return run<true, sha1_dv_candidates_8_portable>(state, data, blocks);
+    return run<true, columns_of_batch_sse, sha1_dv_candidates_8_portable>(state, data, blocks);
 }
 
 #endif
