@@ -103,6 +103,22 @@ void finish(SHA1Context* context)
     }
 }
 
+// The checks both results make, then the message finished and one of its
+// digests written: the SHA-1 digest, or the safe one.
+int finish_and_write(SHA1Context* context, std::uint8_t digest[SHA1HashSize], bool safe)
+{
+    if (context == nullptr || digest == nullptr) {
+        return shaNull;
+    }
+    if (context->Corrupted != 0) {
+        return context->Corrupted;
+    }
+    finish(context);
+    const bool diverged = safe && context->Attack_Detected != 0;
+    write_digest(diverged ? context->Safe_Hash : context->Intermediate_Hash, digest);
+    return shaSuccess;
+}
+
 }  // namespace
 
 void SHA1Reset(SHA1Context* context)
@@ -190,27 +206,10 @@ int SHA1Input(SHA1Context* context, const std::uint8_t* message_array, unsigned 
 
 int SHA1Result(SHA1Context* context, std::uint8_t Message_Digest[SHA1HashSize])
 {
-    if (context == nullptr || Message_Digest == nullptr) {
-        return shaNull;
-    }
-    if (context->Corrupted != 0) {
-        return context->Corrupted;
-    }
-    finish(context);
-    write_digest(context->Intermediate_Hash, Message_Digest);
-    return shaSuccess;
+    return finish_and_write(context, Message_Digest, false);
 }
 
 int SHA1SafeResult(SHA1Context* context, std::uint8_t Safe_Digest[SHA1HashSize])
 {
-    if (context == nullptr || Safe_Digest == nullptr) {
-        return shaNull;
-    }
-    if (context->Corrupted != 0) {
-        return context->Corrupted;
-    }
-    finish(context);
-    write_digest(context->Attack_Detected != 0 ? context->Safe_Hash : context->Intermediate_Hash,
-                 Safe_Digest);
-    return shaSuccess;
+    return finish_and_write(context, Safe_Digest, true);
 }
