@@ -147,11 +147,14 @@ template <typename Word>
 alignas(sizeof(Word)) inline constexpr std::array<Word, plan.term_count> stored_masks =
     vector_masks<Word>(std::make_integer_sequence<int, plan.term_count>{});
 
-// The failures of term N before its group's shift: the parities that differ
-// from `v`, where the mask selects them. Scalar masks are immediates; vector
-// masks are read from `masks`, as operands of the AND.
+// The failures of term N before its group's shift, added to `failures`:
+// the parities that differ from `v`, where the mask selects them. Scalar
+// masks are immediates; vector masks are read from `masks`, as operands of
+// the AND. (Results go out through references: a function returning a
+// 32-byte vector by value is refused where AVX is not enabled for it.)
 template <typename Word, int N>
-TORVANIX_ALWAYS_INLINE Word term_failures(const Word (&parities)[32], const Word* masks)
+TORVANIX_ALWAYS_INLINE void add_term_failures(const Word (&parities)[32], const Word* masks,
+                                              Word& failures)
 {
     constexpr term t = plan.terms[N];
     Word mask;
@@ -161,38 +164,41 @@ TORVANIX_ALWAYS_INLINE Word term_failures(const Word (&parities)[32], const Word
         mask = masks[N];
     }
     if constexpr (t.v != 0) {
-        return ~parities[t.family] & mask;
+        failures |= ~parities[t.family] & mask;
     } else {
-        return parities[t.family] & mask;
+        failures |= parities[t.family] & mask;
     }
 }
 
 template <typename Word, int G, int... K>
-TORVANIX_ALWAYS_INLINE Word group_failures(const Word (&parities)[32], const Word* masks,
-                                           std::integer_sequence<int, K...>)
+TORVANIX_ALWAYS_INLINE void add_group_failures(const Word (&parities)[32], const Word* masks,
+                                               Word& all_failures, std::integer_sequence<int, K...>)
 {
     constexpr shift_group g = plan.groups[G];
-    const Word failures = (term_failures<Word, g.first + K>(parities, masks) | ...);
+    Word failures{};
+    (add_term_failures<Word, g.first + K>(parities, masks, failures), ...);
     if constexpr (g.shift >= 0) {
-        return failures >> g.shift;
+        all_failures |= failures >> g.shift;
     } else {
-        return failures << -g.shift;
+        all_failures |= failures << -g.shift;
     }
 }
 
 template <typename Word, int F>
-TORVANIX_ALWAYS_INLINE Word family_parities(const Word (&columns)[column_count])
+TORVANIX_ALWAYS_INLINE void set_family_parities(const Word (&columns)[column_count],
+                                                Word (&parities)[32])
 {
     constexpr family f = plan.families[F];
-    return columns[column_of(f.i)] ^ (columns[column_of(f.j)] >> f.delta);
+    parities[F] = columns[column_of(f.i)] ^ (columns[column_of(f.j)] >> f.delta);
 }
 
 template <typename Word, int... F, int... G>
-TORVANIX_ALWAYS_INLINE Word candidates_from(const Word (&columns)[column_count],
+TORVANIX_ALWAYS_INLINE void candidates_from(const Word (&columns)[column_count], Word& candidates,
                                             std::integer_sequence<int, F...>,
                                             std::integer_sequence<int, G...>)
 {
-    const Word parities[32] = {family_parities<Word, F>(columns)...};
+    Word parities[32];
+    (set_family_parities<Word, F>(columns, parities), ...);
     const Word* masks = nullptr;
     if constexpr (sizeof(Word) > 8) {
         // Left to itself the compiler builds each vector mask in registers,
@@ -201,19 +207,31 @@ TORVANIX_ALWAYS_INLINE Word candidates_from(const Word (&columns)[column_count],
         masks = stored_masks<Word>.data();
         TORVANIX_OPAQUE(masks);
     }
-    return ~(group_failures<Word, G>(parities, masks,
-                                     std::make_integer_sequence<int, plan.groups[G].count>{}) |
-             ...);
+    Word failures{};
+    (add_group_failures<Word, G>(parities, masks, failures,
+                                 std::make_integer_sequence<int, plan.groups[G].count>{}),
+     ...);
+    candidates = ~failures;
 }
 
 // The vectors (bit `mask_bit` each) whose conditions the message meets, given
 // the columns: bit k of columns[c] is bit column_bit(c) of W[first_word + k]
-// (bits 30 and 31 are not read). With 64-bit words, two blocks at once.
+// (bits 30 and 31 are not read). With 64-bit words, two blocks at once; with
+// vectors, one block per element.
+template <typename Word>
+TORVANIX_ALWAYS_INLINE void candidates_into(const Word (&columns)[column_count], Word& candidates)
+{
+    candidates_from(columns, candidates, std::make_integer_sequence<int, plan.family_count>{},
+                    std::make_integer_sequence<int, plan.group_count>{});
+}
+
 template <typename Word>
 TORVANIX_ALWAYS_INLINE Word candidates(const Word (&columns)[column_count])
 {
-    return candidates_from(columns, std::make_integer_sequence<int, plan.family_count>{},
-                           std::make_integer_sequence<int, plan.group_count>{});
+    static_assert(sizeof(Word) <= 8, "vectors go through candidates_into");
+    Word result;
+    candidates_into(columns, result);
+    return result;
 }
 
 // The columns of W[35..64], given from W[35] on, in plain C++: eight words' low or top bytes are

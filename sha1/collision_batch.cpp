@@ -44,7 +44,8 @@ TORVANIX_TARGET_AVX2 void sha1_dv_candidates_8_avx2(
 {
     eight_words vectors[sha1_dv::column_count];
     std::memcpy(vectors, columns, sizeof vectors);
-    const eight_words masks = sha1_dv::candidates(vectors);
+    eight_words masks;
+    sha1_dv::candidates_into(vectors, masks);
     std::memcpy(candidates, &masks, sizeof candidates);
 }
 
