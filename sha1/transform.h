@@ -70,8 +70,3 @@ sha1_transform_list sha1_usable_transforms();
 
 // The transform this process uses: the first usable one, chosen on first use.
 const sha1_transform_entry& sha1_chosen_transform();
-
-// Detection around any plain transform, one block at a time: the message
-// expansion and the check in plain C++.
-sha1_blocks_done sha1_detect_each_block(sha1_transform_fn plain, std::uint32_t state[5],
-                                        const std::uint8_t* data, std::size_t blocks);

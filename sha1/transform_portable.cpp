@@ -77,20 +77,3 @@ sha1_blocks_done sha1_detect_portable(std::uint32_t state[5], const std::uint8_t
     }
     return {blocks, false};
 }
-
-sha1_blocks_done sha1_detect_each_block(sha1_transform_fn plain, std::uint32_t state[5],
-                                        const std::uint8_t* data, std::size_t blocks)
-{
-    for (std::size_t done = 0; done < blocks; data += 64) {
-        const std::uint32_t in[5] = {state[0], state[1], state[2], state[3], state[4]};
-        plain(state, data, 1);
-        ++done;
-        std::uint32_t W[80];
-        expand(data, W);
-        const std::uint32_t candidates = sha1_dv_candidates_portable(W);
-        if (candidates != 0 && sha1_dv_collides(in, W, candidates, state)) {
-            return {done, true};
-        }
-    }
-    return {blocks, false};
-}
