@@ -9,7 +9,10 @@
 //
 // The first question costs a few hundred simple operations and rules out
 // about 95% of blocks; it is evaluated for all 32 vectors at once, one bit
-// per vector. The second runs only for the vectors that pass it.
+// per vector, and by the transforms on eight blocks at a time (in AVX2
+// vectors where the processor has them). The second runs only for the
+// vectors that pass it, from the block's working state before step 60,
+// which the transforms keep.
 #pragma once
 
 #include <array>

@@ -2,6 +2,10 @@
 // rounds; sha1nexte derives the next four rounds' E from the state four
 // rounds back; sha1msg1/sha1msg2 extend the message schedule four words at a
 // time. Works in 32-bit and 64-bit mode.
+//
+// The detecting form also keeps, of each block, the message groups the
+// collision check reads and A..D after rounds 56 and 60, and checks eight
+// blocks at a time.
 #include "target.h"
 
 #if defined(TORVANIX_SHA1_HAVE_SHANI)

@@ -7,7 +7,9 @@
 // block's schedule, one group of four words every four rounds.
 // transform_avx2.cpp is this transform with the schedule of two blocks
 // computed at once in the two halves of 256-bit registers; its functions
-// mirror the ones here.
+// mirror the ones here. Both keep, of each block, the message groups the
+// collision check reads and the working state before round 60, and their
+// detecting forms check eight blocks at a time.
 #include "target.h"
 
 #if defined(TORVANIX_SHA1_X86)
