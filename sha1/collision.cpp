@@ -5,6 +5,8 @@
 #include <bit>
 #include <utility>
 
+#include "transform.h"
+
 namespace {
 
 constexpr std::uint32_t round_constant(int t)
@@ -116,17 +118,6 @@ std::uint32_t sha1_dv_candidates_portable(const std::uint32_t W[80])
 
 namespace {
 
-void expand(const std::uint8_t* block, std::uint32_t (&W)[80])
-{
-    for (int t = 0; t < 16; ++t) {
-        W[t] = (std::uint32_t{block[4 * t]} << 24) | (std::uint32_t{block[4 * t + 1]} << 16) |
-               (std::uint32_t{block[4 * t + 2]} << 8) | std::uint32_t{block[4 * t + 3]};
-    }
-    for (int t = 16; t < 80; ++t) {
-        W[t] = std::rotl(W[t - 3] ^ W[t - 8] ^ W[t - 14] ^ W[t - 16], 1);
-    }
-}
-
 // Tries the candidates in vector order from the block's states before
 // steps 58 and 65.
 bool any_partner_collides(const state& before58, const state& before65, const std::uint32_t W[80],
@@ -159,7 +150,7 @@ bool sha1_dv_collides_block(const std::uint32_t ihv_in[5], const std::uint8_t* b
                             std::uint32_t candidates, const std::uint32_t ihv_out[5])
 {
     std::uint32_t W[80];
-    expand(block, W);
+    sha1_expand(block, W);
     return sha1_dv_collides(ihv_in, W, candidates, ihv_out);
 }
 
@@ -167,7 +158,7 @@ bool sha1_dv_collides_from(const std::uint32_t before60[5], const std::uint8_t* 
                            std::uint32_t candidates, const std::uint32_t ihv_out[5])
 {
     std::uint32_t W[80];
-    expand(block, W);
+    sha1_expand(block, W);
     const state start = {before60[0], before60[1], before60[2], before60[3], before60[4]};
     state before58 = start;
     backwards<58>(before58, W, std::make_integer_sequence<int, 2>{});

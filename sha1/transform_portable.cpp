@@ -30,7 +30,9 @@ inline void eighty_rounds(std::integer_sequence<int, T...>, std::uint32_t (&v)[5
 }
 
 // The block's 80 message words.
-inline void expand(const std::uint8_t* data, std::uint32_t (&W)[80])
+}  // namespace
+
+void sha1_expand(const std::uint8_t* data, std::uint32_t (&W)[80])
 {
     for (int t = 0; t < 16; ++t) {
         W[t] = load_be32(data + 4 * t);
@@ -40,10 +42,12 @@ inline void expand(const std::uint8_t* data, std::uint32_t (&W)[80])
     }
 }
 
+namespace {
+
 // Expands the block at `data` into W and compresses it into `state`.
 inline void compress(std::uint32_t state[5], const std::uint8_t* data, std::uint32_t (&W)[80])
 {
-    expand(data, W);
+    sha1_expand(data, W);
 
     std::uint32_t v[5] = {state[0], state[1], state[2], state[3], state[4]};
     eighty_rounds(std::make_integer_sequence<int, 80>{}, v, W);
