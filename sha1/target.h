@@ -27,7 +27,6 @@
 #define TORVANIX_TARGET_SHANI
 #define TORVANIX_TARGET_SSSE3
 #define TORVANIX_TARGET_AVX2
-#define TORVANIX_TARGET_SSE2
 #define TORVANIX_ALWAYS_INLINE __forceinline
 #define TORVANIX_FROM_MEMORY(table) _ReadWriteBarrier()
 #define TORVANIX_OPAQUE(x) ((void)0)
@@ -35,7 +34,6 @@
 #define TORVANIX_TARGET_SHANI __attribute__((target("sha,sse4.1,ssse3")))
 #define TORVANIX_TARGET_SSSE3 __attribute__((target("ssse3")))
 #define TORVANIX_TARGET_AVX2 __attribute__((target("avx2,bmi,bmi2")))
-#define TORVANIX_TARGET_SSE2 __attribute__((target("sse2")))
 #define TORVANIX_ALWAYS_INLINE inline __attribute__((always_inline))
 // Makes the compiler read `table` from memory after this point instead of
 // forwarding values it stored there from the vector registers they came
