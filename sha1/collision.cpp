@@ -167,7 +167,8 @@ bool sha1_dv_collides_from(const std::uint32_t before60[5], const std::uint8_t* 
     return any_partner_collides(before58, before65, W, candidates, ihv_out);
 }
 
-int sha1_dv_check_batch(sha1_dv_batch& batch, sha1_dv_batch_check check)
+std::size_t sha1_dv_check_batch(sha1_dv_batch& batch, sha1_dv_batch_check check, std::size_t done,
+                                std::uint32_t state[5])
 {
     std::uint32_t candidates[8];
     check(batch.columns, candidates);
@@ -176,8 +177,9 @@ int sha1_dv_check_batch(sha1_dv_batch& batch, sha1_dv_batch_check check)
     for (int b = 0; b < count; ++b) {
         if (candidates[b] != 0 &&
             sha1_dv_collides_from(batch.before60[b], batch.block[b], candidates[b], batch.out[b])) {
-            return b;
+            for (int i = 0; i < 5; ++i) state[i] = batch.out[b][i];
+            return done - static_cast<std::size_t>(count - 1 - b);
         }
     }
-    return -1;
+    return 0;
 }

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <utility>
 
@@ -303,10 +304,14 @@ struct sha1_dv_batch {
     void count_in(const std::uint8_t* data) { block[count++] = data; }
 };
 
-// Checks and empties the batch: returns the position of its first block
-// that completes a collision attack, or -1. Lanes past `count` are checked
-// on whatever columns an earlier batch left there, and their results unread.
-int sha1_dv_check_batch(sha1_dv_batch& batch, sha1_dv_batch_check check);
+// Checks and empties the batch, whose last block is the `done`-th block a
+// transform has run in this call. If one of its blocks completes a collision
+// attack, writes the chaining value after the first such block into `state`
+// and returns how many blocks of the call that is; otherwise returns 0.
+// Lanes past `count` are checked on whatever columns an earlier batch left
+// there, and their results unread.
+std::size_t sha1_dv_check_batch(sha1_dv_batch& batch, sha1_dv_batch_check check, std::size_t done,
+                                std::uint32_t state[5]);
 
 // The same for a block given by its 64 bytes.
 bool sha1_dv_collides_block(const std::uint32_t ihv_in[5], const std::uint8_t* block,

@@ -209,11 +209,9 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE sha1_blocks_done run(std::uint32_t s
             for (int i = 0; i < 5; ++i) batch.out[batch.count][i] = v[i];
             batch.count_in(data + 64 * (ran - 1));
             if (batch.count == 8 || done == blocks) {
-                const std::size_t first_block = done - static_cast<std::size_t>(batch.count);
-                const int attacked = sha1_dv_check_batch(batch, sha1_dv_candidates_8_avx2);
-                if (attacked >= 0) {
-                    for (int i = 0; i < 5; ++i) state[i] = batch.out[attacked][i];
-                    return {first_block + static_cast<std::size_t>(attacked) + 1, true};
+                if (const std::size_t upto =
+                        sha1_dv_check_batch(batch, sha1_dv_candidates_8_avx2, done, state)) {
+                    return {upto, true};
                 }
             }
         }

@@ -179,11 +179,8 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI sha1_blocks_done run(std::uint32_t 
             add_to_batch(batch, groups, kept, abcd, e, data);
             if (batch.count == 8 || done + 1 == blocks) {
                 Columns(groups, batch.count, batch.columns);
-                const std::size_t first = done + 1 - static_cast<std::size_t>(batch.count);
-                const int attacked = sha1_dv_check_batch(batch, Check);
-                if (attacked >= 0) {
-                    for (int i = 0; i < 5; ++i) state[i] = batch.out[attacked][i];
-                    return {first + static_cast<std::size_t>(attacked) + 1, true};
+                if (const std::size_t upto = sha1_dv_check_batch(batch, Check, done + 1, state)) {
+                    return {upto, true};
                 }
             }
         }

@@ -171,11 +171,9 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE sha1_blocks_done run(std::uint32_t 
             for (int i = 0; i < 5; ++i) batch.out[batch.count][i] = v[i];
             batch.count_in(data);
             if (batch.count == 8 || done == blocks) {
-                const std::size_t first = done - static_cast<std::size_t>(batch.count);
-                const int attacked = sha1_dv_check_batch(batch, sha1_dv_candidates_8_portable);
-                if (attacked >= 0) {
-                    for (int i = 0; i < 5; ++i) state[i] = batch.out[attacked][i];
-                    return {first + static_cast<std::size_t>(attacked) + 1, true};
+                if (const std::size_t upto =
+                        sha1_dv_check_batch(batch, sha1_dv_candidates_8_portable, done, state)) {
+                    return {upto, true};
                 }
             }
         }
