@@ -1,7 +1,7 @@
 // Reads the processor's features through each compiler's and operating
 // system's own interface.
-#include "cpu_features.h"
-#include "target.h"
+#include "sha1/cpu_features.h"
+#include "sha1/target.h"
 
 #if defined(TORVANIX_SHA1_X86)
 #if defined(_MSC_VER) && !defined(__clang__)

@@ -1,9 +1,9 @@
 // Chooses, once per process, the fastest block transform the processor runs.
 #include <atomic>
 
-#include "cpu_features.h"
-#include "target.h"
-#include "transform.h"
+#include "sha1/cpu_features.h"
+#include "sha1/target.h"
+#include "sha1/transform.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // The SHA-1 engine's public operations: context handling, input counting,
 // padding and digest output. Block compression is behind transform.h.
-#include "sha1.h"
+#include "sha1/sha1.h"
 
 #include <cstring>
 
-#include "transform.h"
+#include "sha1/transform.h"
 
 namespace {
 

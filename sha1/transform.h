@@ -27,9 +27,6 @@ struct sha1_blocks_done {
 using sha1_detecting_fn = sha1_blocks_done (*)(std::uint32_t state[5], const std::uint8_t* data,
                                                std::size_t blocks);
 
-// The block's 80 message words (16 big-endian words, then the expansion).
-void sha1_expand(const std::uint8_t* data, std::uint32_t (&W)[80]);
-
 // The plain C++ transform, available everywhere.
 void sha1_transform_portable(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks);
 sha1_blocks_done sha1_detect_portable(std::uint32_t state[5], const std::uint8_t* data,

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "collision_files.h"
-#include "sha1/collision.h"
+#include "sha1/collision/candidates.h"
 #include "sha1/sha1.h"
 #include "sha1/transform.h"
 #include "tests/support/digest_text.h"

@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include "sha1/rounds.h"
 #include "sha1/sha1.h"
 #include "sha1/transform.h"
+#include "sha1/transform/rounds.h"
 #include "tests/support/random_bytes.h"
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include <immintrin.h>
 
-#include "collision.h"
-#include "target.h"
+#include "sha1/collision.h"
+#include "sha1/target.h"
 
 namespace sha1_dv {
 

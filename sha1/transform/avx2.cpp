@@ -1,7 +1,7 @@
 // SHA-1 compression for x86 processors with AVX2, BMI1 and BMI2 but without
 // the SHA extensions.
 //
-// This is the transform of transform_ssse3.cpp with the message schedule of
+// This is the transform of ssse3.cpp with the message schedule of
 // two blocks computed at once. AVX2's byte shifts and alignr work within each
 // 128-bit half of a register, so each half computes exactly what the SSSE3
 // transform computes in one SSE register: the first block of a pair in the
@@ -16,7 +16,7 @@
 // function for function; it is not shared because GCC and Clang compile
 // intrinsics only in functions that carry the instruction set as an
 // attribute, which a template cannot take from its vector type.
-#include "target.h"
+#include "sha1/target.h"
 
 #if defined(TORVANIX_SHA1_X86)
 
@@ -24,9 +24,9 @@
 
 #include <utility>
 
-#include "collision_x86.h"
-#include "rounds.h"
-#include "transform.h"
+#include "sha1/collision/columns_x86.h"
+#include "sha1/transform.h"
+#include "sha1/transform/rounds.h"
 
 namespace {
 

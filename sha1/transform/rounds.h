@@ -5,7 +5,7 @@
 #include <bit>
 #include <cstdint>
 
-#include "target.h"
+#include "sha1/target.h"
 
 namespace sha1_rounds {
 

@@ -1,11 +1,12 @@
 // Confirmation of collision-attack candidates: rebuilds the partner block
 // that a disturbance vector implies and tests whether the two collide.
-#include "collision.h"
+#include "sha1/collision.h"
+#include "sha1/collision/disturbance_vectors.h"
 
 #include <bit>
 #include <utility>
 
-#include "transform.h"
+#include "sha1/expand.h"
 
 namespace {
 
@@ -106,17 +107,6 @@ constexpr bool checks_start_at_58_or_65()
     return true;
 }
 static_assert(checks_start_at_58_or_65(), "the confirmation keeps the states before 58 and 65");
-
-}  // namespace
-
-std::uint32_t sha1_dv_candidates_portable(const std::uint32_t W[80])
-{
-    std::uint32_t columns[sha1_dv::column_count];
-    sha1_dv::columns_portable(W + sha1_dv::first_word, columns);
-    return sha1_dv::candidates(columns);
-}
-
-namespace {
 
 // Tries the candidates in vector order from the block's states before
 // steps 58 and 65.

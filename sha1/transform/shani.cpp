@@ -6,7 +6,7 @@
 // The detecting form also keeps, of each block, the message groups the
 // collision check reads and A..D after rounds 56 and 60, and checks eight
 // blocks at a time.
-#include "target.h"
+#include "sha1/target.h"
 
 #if defined(TORVANIX_SHA1_HAVE_SHANI)
 
@@ -15,8 +15,8 @@
 #include <bit>
 #include <utility>
 
-#include "collision_x86.h"
-#include "transform.h"
+#include "sha1/collision/columns_x86.h"
+#include "sha1/transform.h"
 
 namespace {
 

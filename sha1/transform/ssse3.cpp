@@ -5,12 +5,12 @@
 // The rounds of one block run from a table of W[t] + K computed beforehand;
 // while they run, the vector unit fills the other table with the next
 // block's schedule, one group of four words every four rounds.
-// transform_avx2.cpp is this transform with the schedule of two blocks
+// avx2.cpp is this transform with the schedule of two blocks
 // computed at once in the two halves of 256-bit registers; its functions
 // mirror the ones here. Both keep, of each block, the message groups the
 // collision check reads and the working state before round 60, and their
 // detecting forms check eight blocks at a time.
-#include "target.h"
+#include "sha1/target.h"
 
 #if defined(TORVANIX_SHA1_X86)
 
@@ -18,9 +18,9 @@
 
 #include <utility>
 
-#include "collision_x86.h"
-#include "rounds.h"
-#include "transform.h"
+#include "sha1/collision/columns_x86.h"
+#include "sha1/transform.h"
+#include "sha1/transform/rounds.h"
 
 namespace {
 

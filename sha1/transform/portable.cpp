@@ -2,17 +2,12 @@
 // built first, then the 80 rounds run over it.
 #include <utility>
 
-#include "collision.h"
-#include "rounds.h"
-#include "transform.h"
+#include "sha1/collision.h"
+#include "sha1/expand.h"
+#include "sha1/transform.h"
+#include "sha1/transform/rounds.h"
 
 namespace {
-
-inline std::uint32_t load_be32(const std::uint8_t* p)
-{
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
-           std::uint32_t{p[3]};
-}
 
 constexpr std::uint32_t round_constant(int t)
 {
@@ -29,18 +24,7 @@ inline void eighty_rounds(std::integer_sequence<int, T...>, std::uint32_t (&v)[5
     (sha1_rounds::round<T>(v, W[T] + round_constant(T)), ...);
 }
 
-// The block's 80 message words.
 }  // namespace
-
-void sha1_expand(const std::uint8_t* data, std::uint32_t (&W)[80])
-{
-    for (int t = 0; t < 16; ++t) {
-        W[t] = load_be32(data + 4 * t);
-    }
-    for (int t = 16; t < 80; ++t) {
-        W[t] = std::rotl(W[t - 3] ^ W[t - 8] ^ W[t - 14] ^ W[t - 16], 1);
-    }
-}
 
 namespace {
 

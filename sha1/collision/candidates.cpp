@@ -1,6 +1,7 @@
-// The collision check's candidate masks for eight blocks at a time. Masks
-// and shifts are the same for every block, so a vector of eight 32-bit
-// elements runs the check of eight blocks in the operations of one.
+// The collision check's candidate masks, for one expanded block and for
+// eight blocks at a time. Masks and shifts are the same for every block, so
+// a vector of eight 32-bit elements runs the check of eight blocks in the
+// operations of one.
 #include <cstring>
 
 // GCC notes that passing 32-byte vectors between functions compiled without
@@ -11,7 +12,14 @@
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 
-#include "collision.h"
+#include "sha1/collision/candidates.h"
+
+std::uint32_t sha1_dv_candidates_portable(const std::uint32_t W[80])
+{
+    std::uint32_t columns[sha1_dv::column_count];
+    sha1_dv::columns_portable(W + sha1_dv::first_word, columns);
+    return sha1_dv::candidates(columns);
+}
 
 void sha1_dv_candidates_8_portable(const std::uint32_t (&columns)[sha1_dv::column_count][8],
                                    std::uint32_t (&candidates)[8])

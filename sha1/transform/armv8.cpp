@@ -1,14 +1,14 @@
 // SHA-1 compression with the ARMv8 SHA1 instructions. sha1c/sha1p/sha1m run
 // four rounds of the choose, parity and majority kinds, sha1h gives the next
 // E, and sha1su0/sha1su1 extend the message schedule four words at a time.
-#include "target.h"
+#include "sha1/target.h"
 
 #if defined(TORVANIX_SHA1_HAVE_ARMV8)
 
 #include <arm_neon.h>
 
-#include "collision.h"
-#include "transform.h"
+#include "sha1/collision/candidates.h"
+#include "sha1/transform.h"
 
 namespace {
 

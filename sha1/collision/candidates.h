@@ -1,0 +1,252 @@
+// Internal to the collision check: the candidate test itself, as templates
+// over the word that holds the blocks (one 32-bit word per block, two blocks
+// in a 64-bit word, or one block per element of a vector), and the columns
+// it reads, in plain C++.
+//
+// The conditions of all 32 vectors are grouped, at compile time, into
+// families (bit i of W[a] XOR bit j of W[a + delta], for every a) and
+// shifted, masked tests over the families' parities; every vector is one
+// bit of the candidate mask.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
+#include "sha1/collision.h"
+#include "sha1/collision/disturbance_vectors.h"
+#include "sha1/target.h"
+
+namespace sha1_dv {
+
+// A family: the parity bit i of W[a] XOR bit j of W[a + delta], for every a.
+struct family {
+    int delta, i, j;
+};
+
+// One shifted test: the family's parities, shifted so that the parity of word
+// a lands on the mask bit of each vector in `mask` that has a condition on
+// it, must all equal `v`.
+struct term {
+    int family;
+    int shift;  // right shift; negative shifts left
+    int v;
+    std::uint32_t mask;
+};
+
+// The tests that share a shift are masked first and shifted once.
+struct shift_group {
+    int shift;
+    int first;  // index of its first term
+    int count;
+};
+
+struct plan_tables {
+    family families[32];
+    int family_count;
+    term terms[96];  // ordered by shift
+    int term_count;
+    shift_group groups[64];
+    int group_count;
+};
+
+// Groups the conditions of all vectors into families and shifted tests, at
+// compile time.
+constexpr plan_tables make_plan()
+{
+    plan_tables p{};
+    for (const sha1_disturbance_vector& dv : sha1_disturbance_vectors) {
+        for (int n = 0; n < dv.condition_count; ++n) {
+            const sha1_dv_condition& c = sha1_dv_conditions[dv.first_condition + n];
+            const family f{c.b - c.a, c.i, c.j};
+            int fi = 0;
+            while (fi < p.family_count && (p.families[fi].delta != f.delta ||
+                                           p.families[fi].i != f.i || p.families[fi].j != f.j)) {
+                ++fi;
+            }
+            if (fi == p.family_count) p.families[p.family_count++] = f;
+            const int shift = (c.a - first_word) - dv.mask_bit;
+            int ti = 0;
+            while (ti < p.term_count && (p.terms[ti].family != fi || p.terms[ti].shift != shift ||
+                                         p.terms[ti].v != c.v)) {
+                ++ti;
+            }
+            if (ti == p.term_count) p.terms[p.term_count++] = {fi, shift, c.v, 0};
+            p.terms[ti].mask |= std::uint32_t{1} << dv.mask_bit;
+        }
+    }
+    for (int i = 1; i < p.term_count; ++i) {
+        for (int k = i; k > 0 && p.terms[k - 1].shift > p.terms[k].shift; --k) {
+            const term t = p.terms[k];
+            p.terms[k] = p.terms[k - 1];
+            p.terms[k - 1] = t;
+        }
+    }
+    for (int i = 0; i < p.term_count; ++i) {
+        if (p.group_count == 0 || p.groups[p.group_count - 1].shift != p.terms[i].shift) {
+            p.groups[p.group_count++] = {p.terms[i].shift, i, 0};
+        }
+        ++p.groups[p.group_count - 1].count;
+    }
+    return p;
+}
+
+inline constexpr plan_tables plan = make_plan();
+
+// The check works on 32-bit words, one block per word; on 64-bit words
+// holding two blocks' columns side by side (the first block in the low
+// half); or on vectors of 32-bit words, one block per element. No bit
+// crosses from one half to the other where it is read: every test masks
+// before it shifts, and a family reads its second column only at positions
+// below 30 - delta, which its own half's bits fill.
+template <typename Word, std::size_t... Element>
+constexpr Word in_every_element(std::uint32_t bits, std::index_sequence<Element...>)
+{
+    return Word{((void)Element, bits)...};
+}
+
+template <typename Word>
+constexpr Word in_every_half(std::uint32_t bits)
+{
+    if constexpr (sizeof(Word) == 8) {
+        return Word{bits} | Word{bits} << 32;
+    } else if constexpr (sizeof(Word) == 4) {
+        return bits;
+    } else {
+        return in_every_element<Word>(bits, std::make_index_sequence<sizeof(Word) / 4>{});
+    }
+}
+
+// Term N's mask, moved against its group's shift so it applies before it.
+constexpr std::uint32_t term_mask(int n)
+{
+    const term t = plan.terms[n];
+    return t.shift >= 0 ? t.mask << t.shift : t.mask >> -t.shift;
+}
+
+// Every term's mask in every element of a vector word.
+template <typename Word, int... N>
+constexpr std::array<Word, sizeof...(N)> vector_masks(std::integer_sequence<int, N...>)
+{
+    return {in_every_half<Word>(term_mask(N))...};
+}
+
+template <typename Word>
+alignas(sizeof(Word)) inline constexpr std::array<Word, plan.term_count> stored_masks =
+    vector_masks<Word>(std::make_integer_sequence<int, plan.term_count>{});
+
+// The failures of term N before its group's shift, added to `failures`:
+// the parities that differ from `v`, where the mask selects them. Scalar
+// masks are immediates; vector masks are read from `masks`, as operands of
+// the AND. (Results go out through references: a function returning a
+// 32-byte vector by value is refused where AVX is not enabled for it.)
+template <typename Word, int N>
+TORVANIX_ALWAYS_INLINE void add_term_failures(const Word (&parities)[32], const Word* masks,
+                                              Word& failures)
+{
+    constexpr term t = plan.terms[N];
+    Word mask;
+    if constexpr (sizeof(Word) <= 8) {
+        mask = in_every_half<Word>(term_mask(N));
+    } else {
+        mask = masks[N];
+    }
+    if constexpr (t.v != 0) {
+        failures |= ~parities[t.family] & mask;
+    } else {
+        failures |= parities[t.family] & mask;
+    }
+}
+
+template <typename Word, int G, int... K>
+TORVANIX_ALWAYS_INLINE void add_group_failures(const Word (&parities)[32], const Word* masks,
+                                               Word& all_failures, std::integer_sequence<int, K...>)
+{
+    constexpr shift_group g = plan.groups[G];
+    Word failures{};
+    (add_term_failures<Word, g.first + K>(parities, masks, failures), ...);
+    if constexpr (g.shift >= 0) {
+        all_failures |= failures >> g.shift;
+    } else {
+        all_failures |= failures << -g.shift;
+    }
+}
+
+template <typename Word, int F>
+TORVANIX_ALWAYS_INLINE void set_family_parities(const Word (&columns)[column_count],
+                                                Word (&parities)[32])
+{
+    constexpr family f = plan.families[F];
+    parities[F] = columns[column_of(f.i)] ^ (columns[column_of(f.j)] >> f.delta);
+}
+
+template <typename Word, int... F, int... G>
+TORVANIX_ALWAYS_INLINE void candidates_from(const Word (&columns)[column_count], Word& candidates,
+                                            std::integer_sequence<int, F...>,
+                                            std::integer_sequence<int, G...>)
+{
+    Word parities[32];
+    (set_family_parities<Word, F>(columns, parities), ...);
+    const Word* masks = nullptr;
+    if constexpr (sizeof(Word) > 8) {
+        // Left to itself the compiler builds each vector mask in registers,
+        // with three more instructions; hiding where the table is makes it
+        // read them.
+        masks = stored_masks<Word>.data();
+        TORVANIX_OPAQUE(masks);
+    }
+    Word failures{};
+    (add_group_failures<Word, G>(parities, masks, failures,
+                                 std::make_integer_sequence<int, plan.groups[G].count>{}),
+     ...);
+    candidates = ~failures;
+}
+
+// The vectors (bit `mask_bit` each) whose conditions the message meets, given
+// the columns: bit k of columns[c] is bit column_bit(c) of W[first_word + k]
+// (bits 30 and 31 are not read). With 64-bit words, two blocks at once; with
+// vectors, one block per element.
+template <typename Word>
+TORVANIX_ALWAYS_INLINE void candidates_into(const Word (&columns)[column_count], Word& candidates)
+{
+    candidates_from(columns, candidates, std::make_integer_sequence<int, plan.family_count>{},
+                    std::make_integer_sequence<int, plan.group_count>{});
+}
+
+template <typename Word>
+TORVANIX_ALWAYS_INLINE Word candidates(const Word (&columns)[column_count])
+{
+    static_assert(sizeof(Word) <= 8, "vectors go through candidates_into");
+    Word result;
+    candidates_into(columns, result);
+    return result;
+}
+
+// The columns of W[35..64], given from W[35] on, in plain C++: eight words' low or top bytes are
+// gathered into a 64-bit word, and one multiplication collects a bit of all
+// eight bytes into one byte.
+TORVANIX_ALWAYS_INLINE void columns_portable(const std::uint32_t* from35,
+                                             std::uint32_t (&columns)[column_count])
+{
+    for (std::uint32_t& c : columns) c = 0;
+    for (int group = 0; group < 4; ++group) {
+        std::uint64_t low = 0;
+        std::uint64_t top = 0;
+        const int words = group < 3 ? 8 : word_count - 24;
+        for (int k = 0; k < words; ++k) {
+            const std::uint32_t w = from35[8 * group + k];
+            low |= std::uint64_t{w & 0xFF} << (8 * k);
+            top |= std::uint64_t{w >> 24} << (8 * k);
+        }
+        for (int c = 0; c < column_count; ++c) {
+            const std::uint64_t bytes = c < 8 ? low : top;
+            const int bit = c < 8 ? c : column_bit(c) - 24;
+            const std::uint64_t spread = (bytes >> bit) & 0x0101010101010101;
+            columns[c] |= static_cast<std::uint32_t>((spread * 0x0102040810204080) >> 56)
+                          << (8 * group);
+        }
+    }
+}
+
+}  // namespace sha1_dv
