@@ -42,25 +42,29 @@ bool sha1_dv_collides(const std::uint32_t ihv_in[5], const std::uint32_t W[80],
 bool sha1_dv_collides_from(const std::uint32_t before60[5], const std::uint8_t* block,
                            std::uint32_t candidates, const std::uint32_t ihv_out[5]);
 
-// The candidate masks of eight blocks, from their columns (columns[c][b] is
-// column c of block b): with AVX2, eight blocks in one vector; in plain C++,
-// two blocks per 64-bit word or one per 32-bit word.
-using sha1_dv_batch_check = void (*)(const std::uint32_t (&columns)[sha1_dv::column_count][8],
-                                     std::uint32_t (&candidates)[8]);
-void sha1_dv_candidates_8_portable(const std::uint32_t (&columns)[sha1_dv::column_count][8],
-                                   std::uint32_t (&candidates)[8]);
-void sha1_dv_candidates_8_avx2(const std::uint32_t (&columns)[sha1_dv::column_count][8],
-                               std::uint32_t (&candidates)[8]);
+// The most blocks one batch check takes.
+inline constexpr int sha1_dv_batch_size = 16;
+using sha1_dv_batch_columns = std::uint32_t[sha1_dv::column_count][sha1_dv_batch_size];
 
-// Blocks compressed but not yet checked, up to eight: what the batch check
+// The candidate masks of a batch's blocks, from their columns (columns[c][b]
+// is column c of block b): with AVX2, eight blocks in one vector; in plain
+// C++, two blocks per 64-bit word or one per 32-bit word.
+using sha1_dv_batch_check = void (*)(const sha1_dv_batch_columns& columns,
+                                     std::uint32_t (&candidates)[sha1_dv_batch_size]);
+void sha1_dv_candidates_batch_portable(const sha1_dv_batch_columns& columns,
+                                       std::uint32_t (&candidates)[sha1_dv_batch_size]);
+void sha1_dv_candidates_batch_avx2(const sha1_dv_batch_columns& columns,
+                                   std::uint32_t (&candidates)[sha1_dv_batch_size]);
+
+// Blocks compressed but not yet checked, up to sha1_dv_batch_size: what the batch check
 // and the confirmation need of each. A transform writes block `count`'s
 // columns, state before step 60 and chaining value straight into place, then
 // counts the block in; it checks the batch when it is full or its input ends.
 struct sha1_dv_batch {
-    std::uint32_t columns[sha1_dv::column_count][8] = {};  // [c][b]: column c of block b
-    std::uint32_t before60[8][5];                          // working state before step 60
-    std::uint32_t out[8][5];                               // chaining value after the block
-    const std::uint8_t* block[8];
+    sha1_dv_batch_columns columns = {};             // [c][b]: column c of block b
+    std::uint32_t before60[sha1_dv_batch_size][5];  // working state before step 60
+    std::uint32_t out[sha1_dv_batch_size][5];       // chaining value after the block
+    const std::uint8_t* block[sha1_dv_batch_size];
     int count = 0;
 
     void count_in(const std::uint8_t* data) { block[count++] = data; }

@@ -1,12 +1,12 @@
-// The collision check's candidate masks, for one expanded block and for
-// eight blocks at a time. Masks and shifts are the same for every block, so
+// The collision check's candidate masks, for one expanded block and for a
+// batch of blocks. Masks and shifts are the same for every block, so
 // a vector of eight 32-bit elements runs the check of eight blocks in the
 // operations of one.
 #include <cstring>
 
 // GCC notes that passing 32-byte vectors between functions compiled without
 // AVX would differ; every function of the vector check is inlined into
-// sha1_dv_candidates_8_avx2, which has AVX2. (The note is given where the
+// sha1_dv_candidates_batch_avx2, which has AVX2. (The note is given where the
 // templates stand, so it is silenced for the whole file.)
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wpsabi"
@@ -21,11 +21,11 @@ std::uint32_t sha1_dv_candidates_portable(const std::uint32_t W[80])
     return sha1_dv::candidates(columns);
 }
 
-void sha1_dv_candidates_8_portable(const std::uint32_t (&columns)[sha1_dv::column_count][8],
-                                   std::uint32_t (&candidates)[8])
+void sha1_dv_candidates_batch_portable(const sha1_dv_batch_columns& columns,
+                                       std::uint32_t (&candidates)[sha1_dv_batch_size])
 {
     if constexpr (sizeof(void*) == 8) {
-        for (int b = 0; b < 8; b += 2) {
+        for (int b = 0; b < sha1_dv_batch_size; b += 2) {
             std::uint64_t pair[sha1_dv::column_count];
             for (int c = 0; c < sha1_dv::column_count; ++c) {
                 pair[c] = columns[c][b] | std::uint64_t{columns[c][b + 1]} << 32;
@@ -35,7 +35,7 @@ void sha1_dv_candidates_8_portable(const std::uint32_t (&columns)[sha1_dv::colum
             candidates[b + 1] = static_cast<std::uint32_t>(both >> 32);
         }
     } else {
-        for (int b = 0; b < 8; ++b) {
+        for (int b = 0; b < sha1_dv_batch_size; ++b) {
             std::uint32_t one[sha1_dv::column_count];
             for (int c = 0; c < sha1_dv::column_count; ++c) one[c] = columns[c][b];
             candidates[b] = sha1_dv::candidates(one);
@@ -47,23 +47,27 @@ void sha1_dv_candidates_8_portable(const std::uint32_t (&columns)[sha1_dv::colum
 
 using eight_words = std::uint32_t __attribute__((vector_size(32)));
 
-TORVANIX_TARGET_AVX2 void sha1_dv_candidates_8_avx2(
-    const std::uint32_t (&columns)[sha1_dv::column_count][8], std::uint32_t (&candidates)[8])
+TORVANIX_TARGET_AVX2 void sha1_dv_candidates_batch_avx2(
+    const sha1_dv_batch_columns& columns, std::uint32_t (&candidates)[sha1_dv_batch_size])
 {
-    eight_words vectors[sha1_dv::column_count];
-    std::memcpy(vectors, columns, sizeof vectors);
-    eight_words masks;
-    sha1_dv::candidates_into(vectors, masks);
-    std::memcpy(candidates, &masks, sizeof candidates);
+    for (int half = 0; half < sha1_dv_batch_size; half += 8) {
+        eight_words vectors[sha1_dv::column_count];
+        for (int c = 0; c < sha1_dv::column_count; ++c) {
+            std::memcpy(&vectors[c], &columns[c][half], sizeof vectors[c]);
+        }
+        eight_words masks;
+        sha1_dv::candidates_into(vectors, masks);
+        std::memcpy(&candidates[half], &masks, sizeof masks);
+    }
 }
 
 #else
 
 // Compilers without vector types run the plain check.
-void sha1_dv_candidates_8_avx2(const std::uint32_t (&columns)[sha1_dv::column_count][8],
-                               std::uint32_t (&candidates)[8])
+void sha1_dv_candidates_batch_avx2(const sha1_dv_batch_columns& columns,
+                                   std::uint32_t (&candidates)[sha1_dv_batch_size])
 {
-    sha1_dv_candidates_8_portable(columns, candidates);
+    sha1_dv_candidates_batch_portable(columns, candidates);
 }
 
 #endif

@@ -21,7 +21,7 @@ namespace sha1_dv {
 // start at W[35], and each column is a byte-sign mask of a shifted copy.
 template <bool Reversed>
 TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void columns_from_groups(
-    const __m128i (&groups)[9], std::uint32_t (&columns)[column_count][8], int block)
+    const __m128i (&groups)[9], sha1_dv_batch_columns& columns, int block)
 {
     const __m128i gather =
         Reversed ? _mm_set_epi8(-1, -1, -1, -1, 3, 7, 11, 15, -1, -1, -1, -1, 0, 4, 8, 12)
@@ -57,7 +57,7 @@ namespace sha1_dv {
 // the second's in the high half (`Reversed` as above, per half).
 template <bool Reversed>
 TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void columns_from_pair_groups(
-    const __m256i (&groups)[9], std::uint32_t (&columns)[column_count][8], int block)
+    const __m256i (&groups)[9], sha1_dv_batch_columns& columns, int block)
 {
     const __m256i gather =
         Reversed ? _mm256_setr_epi8(12, 8, 4, 0, -1, -1, -1, -1, 15, 11, 7, 3, -1, -1, -1, -1, 12,

@@ -160,7 +160,7 @@ bool sha1_dv_collides_from(const std::uint32_t before60[5], const std::uint8_t* 
 std::size_t sha1_dv_check_batch(sha1_dv_batch& batch, sha1_dv_batch_check check, std::size_t done,
                                 std::uint32_t state[5])
 {
-    std::uint32_t candidates[8];
+    std::uint32_t candidates[sha1_dv_batch_size];
     check(batch.columns, candidates);
     const int count = batch.count;
     batch.count = 0;

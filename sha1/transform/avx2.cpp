@@ -208,9 +208,9 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE sha1_blocks_done run(std::uint32_t s
             if (ran == 2) batch.count_in(data);
             for (int i = 0; i < 5; ++i) batch.out[batch.count][i] = v[i];
             batch.count_in(data + 64 * (ran - 1));
-            if (batch.count == 8 || done == blocks) {
+            if (batch.count == sha1_dv_batch_size || done == blocks) {
                 if (const std::size_t upto =
-                        sha1_dv_check_batch(batch, sha1_dv_candidates_8_avx2, done, state)) {
+                        sha1_dv_check_batch(batch, sha1_dv_candidates_batch_avx2, done, state)) {
                     return {upto, true};
                 }
             }

@@ -105,10 +105,10 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void compress(__m128i& abcd, __m128
 // The columns of a batch's blocks from their kept groups, taken once the
 // batch is full: out of the rounds' loop, whose long chain of latencies
 // leaves the processor room for little else. With AVX2, two blocks at once.
-using batch_groups = __m128i[8][9];
+using batch_groups = __m128i[sha1_dv_batch_size][9];
 
 TORVANIX_TARGET_SHANI void columns_of_batch_sse(const batch_groups& groups, int count,
-                                                std::uint32_t (&columns)[sha1_dv::column_count][8])
+                                                sha1_dv_batch_columns& columns)
 {
     for (int b = 0; b < count; ++b) {
         sha1_dv::columns_from_groups<true>(groups[b], columns, b);
@@ -116,7 +116,7 @@ TORVANIX_TARGET_SHANI void columns_of_batch_sse(const batch_groups& groups, int 
 }
 
 TORVANIX_TARGET_AVX2 void columns_of_batch_avx2(const batch_groups& groups, int count,
-                                                std::uint32_t (&columns)[sha1_dv::column_count][8])
+                                                sha1_dv_batch_columns& columns)
 {
     for (int b = 0; b < count; b += 2) {
         __m256i pair[9];
@@ -128,8 +128,7 @@ TORVANIX_TARGET_AVX2 void columns_of_batch_avx2(const batch_groups& groups, int 
     }
 }
 
-using batch_columns_fn = void (*)(const batch_groups&, int,
-                                  std::uint32_t (&)[sha1_dv::column_count][8]);
+using batch_columns_fn = void (*)(const batch_groups&, int, sha1_dv_batch_columns&);
 
 // Adds the block just compressed to the batch. E before a step is A four
 // steps earlier, rotated by 30.
@@ -177,7 +176,7 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI sha1_blocks_done run(std::uint32_t 
         for (std::size_t done = 0; done < blocks; ++done, data += 64) {
             compress<true>(abcd, e, data, kept, byte_swap);
             add_to_batch(batch, groups, kept, abcd, e, data);
-            if (batch.count == 8 || done + 1 == blocks) {
+            if (batch.count == sha1_dv_batch_size || done + 1 == blocks) {
                 Columns(groups, batch.count, batch.columns);
                 if (const std::size_t upto = sha1_dv_check_batch(batch, Check, done + 1, state)) {
                     return {upto, true};
@@ -195,7 +194,7 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI sha1_blocks_done run(std::uint32_t 
 TORVANIX_TARGET_SHANI void sha1_transform_shani(std::uint32_t state[5], const std::uint8_t* data,
                                                 std::size_t blocks)
 {
-    run<false, columns_of_batch_sse, sha1_dv_candidates_8_portable>(state, data, blocks);
+    run<false, columns_of_batch_sse, sha1_dv_candidates_batch_portable>(state, data, blocks);
 }
 
 // Where AVX2 is there too, the check of eight blocks runs in its vectors.
@@ -203,14 +202,14 @@ TORVANIX_TARGET_SHANI sha1_blocks_done sha1_detect_shani(std::uint32_t state[5],
                                                          const std::uint8_t* data,
                                                          std::size_t blocks)
 {
-    return run<true, columns_of_batch_avx2, sha1_dv_candidates_8_avx2>(state, data, blocks);
+    return run<true, columns_of_batch_avx2, sha1_dv_candidates_batch_avx2>(state, data, blocks);
 }
 
 TORVANIX_TARGET_SHANI sha1_blocks_done sha1_detect_shani_sse(std::uint32_t state[5],
                                                              const std::uint8_t* data,
                                                              std::size_t blocks)
 {
-    return run<true, columns_of_batch_sse, sha1_dv_candidates_8_portable>(state, data, blocks);
+    return run<true, columns_of_batch_sse, sha1_dv_candidates_batch_portable>(state, data, blocks);
 }
 
 #endif

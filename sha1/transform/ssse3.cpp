@@ -170,9 +170,9 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE sha1_blocks_done run(std::uint32_t 
             sha1_dv::columns_from_groups<false>(schedule.kept, batch.columns, batch.count);
             for (int i = 0; i < 5; ++i) batch.out[batch.count][i] = v[i];
             batch.count_in(data);
-            if (batch.count == 8 || done == blocks) {
-                if (const std::size_t upto =
-                        sha1_dv_check_batch(batch, sha1_dv_candidates_8_portable, done, state)) {
+            if (batch.count == sha1_dv_batch_size || done == blocks) {
+                if (const std::size_t upto = sha1_dv_check_batch(
+                        batch, sha1_dv_candidates_batch_portable, done, state)) {
                     return {upto, true};
                 }
             }
