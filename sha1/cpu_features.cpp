@@ -69,8 +69,15 @@ constexpr unsigned leaf1_ecx_avx = 1u << 28;
 constexpr unsigned leaf7_ebx_bmi1 = 1u << 3;
 constexpr unsigned leaf7_ebx_avx2 = 1u << 5;
 constexpr unsigned leaf7_ebx_bmi2 = 1u << 8;
+constexpr unsigned leaf7_ebx_avx512f = 1u << 16;
 constexpr unsigned leaf7_ebx_sha = 1u << 29;
+constexpr unsigned leaf7_ebx_avx512bw = 1u << 30;
+constexpr unsigned leaf7_ebx_avx512vl = 1u << 31;
+constexpr unsigned leaf7_ecx_avx512vbmi = 1u << 1;
+constexpr unsigned leaf7_ecx_gfni = 1u << 8;
 constexpr unsigned long long xcr0_sse_avx = 6;
+// Opmask, upper halves of ZMM0-15, ZMM16-31.
+constexpr unsigned long long xcr0_avx512 = 0xE0;
 }  // namespace cpuid_bit
 
 sha1_cpu_features sha1_read_cpu_features()
@@ -89,6 +96,11 @@ sha1_cpu_features sha1_read_cpu_features()
             const bool ymm_saved = has(l1.ecx, leaf1_ecx_osxsave | leaf1_ecx_avx) &&
                                    (xgetbv0() & xcr0_sse_avx) == xcr0_sse_avx;
             f.avx2 = ymm_saved && has(l7.ebx, leaf7_ebx_avx2 | leaf7_ebx_bmi1 | leaf7_ebx_bmi2);
+            const bool zmm_saved = ymm_saved && (xgetbv0() & xcr0_avx512) == xcr0_avx512;
+            f.avx512 = zmm_saved &&
+                       has(l7.ebx, leaf7_ebx_avx512f | leaf7_ebx_avx512bw | leaf7_ebx_avx512vl) &&
+                       has(l7.ecx, leaf7_ecx_avx512vbmi);
+            f.gfni = has(l7.ecx, leaf7_ecx_gfni);
         }
     }
 #elif defined(TORVANIX_SHA1_ARM64)

@@ -6,6 +6,10 @@ struct sha1_cpu_features {
     bool ssse3;
     bool avx2;   // AVX2, BMI1 and BMI2, with the OS saving the YMM registers
     bool shani;  // SHA extensions, with SSSE3 and SSE4.1
+    // AVX-512 F, VL, BW and VBMI, with the OS saving the ZMM registers and
+    // mask registers, and GFNI (its 512-bit forms need AVX-512 too).
+    bool avx512;
+    bool gfni;
     bool armv8_sha1;
 };
 

@@ -27,6 +27,8 @@
 #define TORVANIX_TARGET_SHANI
 #define TORVANIX_TARGET_SSSE3
 #define TORVANIX_TARGET_AVX2
+#define TORVANIX_TARGET_AVX512
+#define TORVANIX_TARGET_SHANI_AVX512
 #define TORVANIX_ALWAYS_INLINE __forceinline
 #define TORVANIX_FROM_MEMORY(table) _ReadWriteBarrier()
 #define TORVANIX_OPAQUE(x) ((void)0)
@@ -34,6 +36,14 @@
 #define TORVANIX_TARGET_SHANI __attribute__((target("sha,sse4.1,ssse3")))
 #define TORVANIX_TARGET_SSSE3 __attribute__((target("ssse3")))
 #define TORVANIX_TARGET_AVX2 __attribute__((target("avx2,bmi,bmi2")))
+// AVX-512 F, VL, BW, VBMI and GFNI, with AVX2 and BMI; the SHA-extension
+// form adds those.
+#define TORVANIX_TARGET_AVX512 \
+    __attribute__((target("avx2,bmi,bmi2,avx512f,avx512vl,avx512bw,avx512vbmi,gfni")))
+#define TORVANIX_TARGET_SHANI_AVX512                                       \
+    __attribute__((                                                        \
+        target("sha,sse4.1,ssse3,avx2,bmi,bmi2,avx512f,avx512vl,avx512bw," \
+               "avx512vbmi,gfni")))
 #define TORVANIX_ALWAYS_INLINE inline __attribute__((always_inline))
 // Makes the compiler read `table` from memory after this point instead of
 // forwarding values it stored there from the vector registers they came
