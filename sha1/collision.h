@@ -55,6 +55,15 @@ void sha1_dv_candidates_batch_portable(const sha1_dv_batch_columns& columns,
                                        std::uint32_t (&candidates)[sha1_dv_batch_size]);
 void sha1_dv_candidates_batch_avx2(const sha1_dv_batch_columns& columns,
                                    std::uint32_t (&candidates)[sha1_dv_batch_size]);
+// With AVX-512, sixteen blocks in one vector.
+void sha1_dv_candidates_batch_avx512(const sha1_dv_batch_columns& columns,
+                                     std::uint32_t (&candidates)[sha1_dv_batch_size]);
+
+// A batch's columns by block, as some column forms produce them: rows[b][c]
+// is column c of block b (elements 11-15 unused).
+using sha1_dv_batch_rows = std::uint32_t[sha1_dv_batch_size][16];
+// Turns rows into the columns the batch checks read, with AVX-512.
+void sha1_dv_transpose_rows_avx512(const sha1_dv_batch_rows& rows, sha1_dv_batch_columns& columns);
 
 // Blocks compressed but not yet checked, up to sha1_dv_batch_size: what the batch check
 // and the confirmation need of each. A transform writes block `count`'s

@@ -8,6 +8,8 @@
 namespace {
 
 #if defined(TORVANIX_SHA1_HAVE_SHANI)
+constexpr sha1_transform_entry shani_avx512 = {"x86-sha-avx512", sha1_transform_shani,
+                                               sha1_detect_shani_avx512};
 constexpr sha1_transform_entry shani = {"x86-sha", sha1_transform_shani, sha1_detect_shani};
 constexpr sha1_transform_entry shani_sse = {"x86-sha-sse", sha1_transform_shani,
                                             sha1_detect_shani_sse};
@@ -33,6 +35,7 @@ int usable_entries(const sha1_transform_entry* (&out)[sha1_transform_kinds])
     const sha1_cpu_features cpu = sha1_read_cpu_features();
     int count = 0;
 #if defined(TORVANIX_SHA1_HAVE_SHANI)
+    if (cpu.shani && cpu.avx2 && cpu.avx512 && cpu.gfni) out[count++] = &shani_avx512;
     if (cpu.shani && cpu.avx2) out[count++] = &shani;
     if (cpu.shani) out[count++] = &shani_sse;
 #endif
@@ -52,7 +55,7 @@ int usable_entries(const sha1_transform_entry* (&out)[sha1_transform_kinds])
 
 sha1_transform_list sha1_usable_transforms()
 {
-    const sha1_transform_entry* entries[sha1_transform_kinds];
+    const sha1_transform_entry* entries[sha1_transform_kinds] = {};
     sha1_transform_list list{};
     list.count = usable_entries(entries);
     for (int i = 0; i < list.count; ++i) list.entries[i] = *entries[i];
@@ -64,7 +67,7 @@ const sha1_transform_entry& sha1_chosen_transform()
 {
     const sha1_transform_entry* entry = chosen.load(std::memory_order_acquire);
     if (entry == nullptr) {
-        const sha1_transform_entry* entries[sha1_transform_kinds];
+        const sha1_transform_entry* entries[sha1_transform_kinds] = {};
         usable_entries(entries);
         entry = entries[0];
         chosen.store(entry, std::memory_order_release);

@@ -31,13 +31,16 @@ using sha1_detecting_fn = sha1_blocks_done (*)(std::uint32_t state[5], const std
 void sha1_transform_portable(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks);
 sha1_blocks_done sha1_detect_portable(std::uint32_t state[5], const std::uint8_t* data,
                                       std::size_t blocks);
-// x86 SHA extensions (with SSSE3 and SSE4.1); the detecting form with AVX2
-// too, or without it.
+// x86 SHA extensions (with SSSE3 and SSE4.1); the detecting form with
+// AVX-512 and GFNI, with AVX2, or with neither.
 void sha1_transform_shani(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks);
 sha1_blocks_done sha1_detect_shani(std::uint32_t state[5], const std::uint8_t* data,
                                    std::size_t blocks);
 sha1_blocks_done sha1_detect_shani_sse(std::uint32_t state[5], const std::uint8_t* data,
                                        std::size_t blocks);
+// The same with AVX-512 (F, VL, BW, VBMI) and GFNI.
+sha1_blocks_done sha1_detect_shani_avx512(std::uint32_t state[5], const std::uint8_t* data,
+                                          std::size_t blocks);
 // x86 vector message schedule, SSSE3 and AVX2+BMI builds.
 void sha1_transform_ssse3(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks);
 sha1_blocks_done sha1_detect_ssse3(std::uint32_t state[5], const std::uint8_t* data,
@@ -56,9 +59,10 @@ struct sha1_transform_entry {
     sha1_detecting_fn detecting;
 };
 
-// At most one transform per kind: x86 SHA extensions with AVX2, without
-// AVX2, ARMv8 SHA1, AVX2, SSSE3, portable; no processor runs all of them.
-inline constexpr int sha1_transform_kinds = 6;
+// At most one transform per kind: x86 SHA extensions with AVX-512 and GFNI,
+// with AVX2, with neither, ARMv8 SHA1, AVX2, SSSE3, portable; no processor
+// runs all of them.
+inline constexpr int sha1_transform_kinds = 7;
 
 // The transforms in this build that this processor can run, fastest first;
 // the portable one is always last.

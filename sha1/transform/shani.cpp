@@ -15,6 +15,7 @@
 #include <bit>
 #include <utility>
 
+#include "sha1/collision/columns_avx512.h"
 #include "sha1/collision/columns_x86.h"
 #include "sha1/transform.h"
 
@@ -130,15 +131,14 @@ TORVANIX_TARGET_AVX2 void columns_of_batch_avx2(const batch_groups& groups, int 
 
 using batch_columns_fn = void (*)(const batch_groups&, int, sha1_dv_batch_columns&);
 
-// Adds the block just compressed to the batch. E before a step is A four
-// steps earlier, rotated by 30.
-TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void add_to_batch(sha1_dv_batch& batch,
-                                                               batch_groups& groups,
-                                                               const kept_for_check& kept,
-                                                               __m128i abcd_out, __m128i e_out,
-                                                               const std::uint8_t* data)
+// Adds the block just compressed to the batch, but for its columns. E
+// before a step is A four steps earlier, rotated by 30.
+TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void add_states_to_batch(sha1_dv_batch& batch,
+                                                                      const kept_for_check& kept,
+                                                                      __m128i abcd_out,
+                                                                      __m128i e_out,
+                                                                      const std::uint8_t* data)
 {
-    for (int i = 0; i < 9; ++i) groups[batch.count][i] = kept.groups[i];
     std::uint32_t(&before60)[5] = batch.before60[batch.count];
     std::uint32_t before56[5];
     store(before60, kept.abcd[1], e_out);
@@ -146,6 +146,18 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void add_to_batch(sha1_dv_batch& ba
     before60[4] = std::rotl(before56[0], 30);
     store(batch.out[batch.count], abcd_out, e_out);
     batch.count_in(data);
+}
+
+// Adds the block just compressed to the batch, keeping its message groups
+// for the columns.
+TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void add_to_batch(sha1_dv_batch& batch,
+                                                               batch_groups& groups,
+                                                               const kept_for_check& kept,
+                                                               __m128i abcd_out, __m128i e_out,
+                                                               const std::uint8_t* data)
+{
+    for (int i = 0; i < 9; ++i) groups[batch.count][i] = kept.groups[i];
+    add_states_to_batch(batch, kept, abcd_out, e_out, data);
 }
 
 // Runs blocks; with `Detect`, checks each block and stops after the first
@@ -189,6 +201,42 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI sha1_blocks_done run(std::uint32_t 
     return {blocks, false};
 }
 
+// With AVX-512 and GFNI each block's columns are taken as soon as it is
+// compressed, in a handful of instructions the processor runs beside the
+// next block's rounds, and sixteen blocks are checked in one vector.
+TORVANIX_TARGET_SHANI_AVX512 sha1_blocks_done run_avx512(std::uint32_t state[5],
+                                                         const std::uint8_t* data,
+                                                         std::size_t blocks)
+{
+    const __m128i byte_swap = _mm_set_epi64x(0x0001020304050607LL, 0x08090A0B0C0D0E0FLL);
+    __m128i abcd =
+        _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0x1B);
+    __m128i e = _mm_set_epi32(static_cast<int>(state[4]), 0, 0, 0);
+    kept_for_check kept;
+    sha1_dv_batch batch;
+    sha1_dv::message_slot slot;
+    sha1_dv_batch_rows rows;
+    for (std::size_t done = 0; done < blocks; ++done, data += 64) {
+        compress<true>(abcd, e, data, kept, byte_swap);
+        for (int g = 8; g <= 16; ++g) {
+            _mm_storeu_si128(
+                reinterpret_cast<__m128i*>(slot.bytes + sha1_dv::message_slot::group_offset(g)),
+                kept.groups[g - 8]);
+        }
+        _mm512_storeu_si512(rows[batch.count], sha1_dv::columns_from_slot(slot));
+        add_states_to_batch(batch, kept, abcd, e, data);
+        if (batch.count == sha1_dv_batch_size || done + 1 == blocks) {
+            sha1_dv_transpose_rows_avx512(rows, batch.columns);
+            if (const std::size_t upto =
+                    sha1_dv_check_batch(batch, sha1_dv_candidates_batch_avx512, done + 1, state)) {
+                return {upto, true};
+            }
+        }
+    }
+    store(state, abcd, e);
+    return {blocks, false};
+}
+
 }  // namespace
 
 TORVANIX_TARGET_SHANI void sha1_transform_shani(std::uint32_t state[5], const std::uint8_t* data,
@@ -210,6 +258,14 @@ TORVANIX_TARGET_SHANI sha1_blocks_done sha1_detect_shani_sse(std::uint32_t state
                                                              std::size_t blocks)
 {
     return run<true, columns_of_batch_sse, sha1_dv_candidates_batch_portable>(state, data, blocks);
+}
+
+// Where AVX-512 and GFNI are there too.
+TORVANIX_TARGET_SHANI_AVX512 sha1_blocks_done sha1_detect_shani_avx512(std::uint32_t state[5],
+                                                                       const std::uint8_t* data,
+                                                                       std::size_t blocks)
+{
+    return run_avx512(state, data, blocks);
 }
 
 #endif

@@ -128,8 +128,10 @@ TEST(Sha1Transforms, DispatcherChoosesTheFastestUsable)
     const bool avx2 = flags.count("avx2") && flags.count("bmi1") && flags.count("bmi2");
     std::string expected = "portable";
     const bool sha = TORVANIX_HW_SHA1_BUILT && flags.count("sha_ni");
+    const bool avx512 = avx2 && flags.count("avx512f") && flags.count("avx512vl") &&
+                        flags.count("avx512bw") && flags.count("avx512vbmi") && flags.count("gfni");
     if (sha) {
-        expected = avx2 ? "x86-sha" : "x86-sha-sse";
+        expected = avx512 ? "x86-sha-avx512" : avx2 ? "x86-sha" : "x86-sha-sse";
     } else if (avx2) {
         expected = "x86-avx2";
     } else if (flags.count("ssse3")) {
@@ -139,6 +141,7 @@ TEST(Sha1Transforms, DispatcherChoosesTheFastestUsable)
     // Slower transforms the processor can also run are usable too.
     std::set<std::string> names;
     for (const auto& t : list) names.insert(t.name);
+    EXPECT_EQ(names.count("x86-sha-avx512"), sha && avx512 ? 1u : 0u);
     EXPECT_EQ(names.count("x86-sha"), sha && avx2 ? 1u : 0u);
     EXPECT_EQ(names.count("x86-sha-sse"), sha ? 1u : 0u);
     EXPECT_EQ(names.count("x86-avx2"), avx2 ? 1u : 0u);
