@@ -88,6 +88,11 @@ struct sha1_dv_batch {
 std::size_t sha1_dv_check_batch(sha1_dv_batch& batch, sha1_dv_batch_check check, std::size_t done,
                                 std::uint32_t state[5]);
 
+// The same once the batch check has given the candidates.
+std::size_t sha1_dv_confirm_batch(sha1_dv_batch& batch,
+                                  const std::uint32_t (&candidates)[sha1_dv_batch_size],
+                                  std::size_t done, std::uint32_t state[5]);
+
 // The same for a block given by its 64 bytes.
 bool sha1_dv_collides_block(const std::uint32_t ihv_in[5], const std::uint8_t* block,
                             std::uint32_t candidates, const std::uint32_t ihv_out[5]);

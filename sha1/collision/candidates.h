@@ -203,6 +203,47 @@ TORVANIX_ALWAYS_INLINE void candidates_from(const Word (&columns)[column_count],
     candidates = ~failures;
 }
 
+// The same in slices, for transforms that spread the check of one batch
+// over the rounds of the next: families [First, First + Count) into
+// `parities`, then the failures of groups [First, First + Count) added to
+// `failures` (which starts at zero); the candidates are ~failures.
+template <typename Word, int First, int... F>
+TORVANIX_ALWAYS_INLINE void families_slice(const Word (&columns)[column_count],
+                                           Word (&parities)[32], std::integer_sequence<int, F...>)
+{
+    (set_family_parities<Word, First + F>(columns, parities), ...);
+}
+
+template <typename Word, int First, int... G>
+TORVANIX_ALWAYS_INLINE void groups_slice(const Word (&parities)[32], Word& failures,
+                                         std::integer_sequence<int, G...>)
+{
+    static_assert(sizeof(Word) > 8, "for vectors");
+    const Word* masks = stored_masks<Word>.data();
+    TORVANIX_OPAQUE(masks);
+    (add_group_failures<Word, First + G>(
+         parities, masks, failures,
+         std::make_integer_sequence<int, plan.groups[First + G].count>{}),
+     ...);
+}
+
+// Slice S of N of the family parities, or of the groups.
+template <typename Word, int S, int N>
+TORVANIX_ALWAYS_INLINE void families_part(const Word (&columns)[column_count], Word (&parities)[32])
+{
+    constexpr int first = plan.family_count * S / N;
+    constexpr int end = plan.family_count * (S + 1) / N;
+    families_slice<Word, first>(columns, parities, std::make_integer_sequence<int, end - first>{});
+}
+
+template <typename Word, int S, int N>
+TORVANIX_ALWAYS_INLINE void groups_part(const Word (&parities)[32], Word& failures)
+{
+    constexpr int first = plan.group_count * S / N;
+    constexpr int end = plan.group_count * (S + 1) / N;
+    groups_slice<Word, first>(parities, failures, std::make_integer_sequence<int, end - first>{});
+}
+
 // The vectors (bit `mask_bit` each) whose conditions the message meets, given
 // the columns: bit k of columns[c] is bit column_bit(c) of W[first_word + k]
 // (bits 30 and 31 are not read). With 64-bit words, two blocks at once; with

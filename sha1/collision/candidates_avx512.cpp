@@ -17,6 +17,7 @@
 #endif
 
 #include "sha1/collision/candidates.h"
+#include "sha1/collision/columns_avx512.h"
 
 #if defined(TORVANIX_SHA1_X86) && defined(__GNUC__)
 
@@ -33,40 +34,12 @@ TORVANIX_TARGET_AVX512 void sha1_dv_candidates_batch_avx512(
     std::memcpy(candidates, &masks, sizeof candidates);
 }
 
-// A 16 x 16 transposition of 32-bit elements in four rounds of shuffles,
-// leaving out what only the unused elements 11-15 of the rows need: within
-// 128-bit lanes, pairs of rows, then quads; then across lanes.
 TORVANIX_TARGET_AVX512 void sha1_dv_transpose_rows_avx512(const sha1_dv_batch_rows& rows,
                                                           sha1_dv_batch_columns& columns)
 {
-    __m512i pairs[16];
-    for (int k = 0; k < 16; k += 2) {
-        const __m512i even = _mm512_loadu_si512(rows[k]);
-        const __m512i odd = _mm512_loadu_si512(rows[k + 1]);
-        pairs[k] = _mm512_unpacklo_epi32(even, odd);
-        pairs[k + 1] = _mm512_unpackhi_epi32(even, odd);
-    }
-    // quads[4m + i], lane j: element 4j + i of rows 4m..4m+3.
     __m512i quads[16];
-    for (int m = 0; m < 4; ++m) {
-        quads[4 * m] = _mm512_unpacklo_epi64(pairs[4 * m], pairs[4 * m + 2]);
-        quads[4 * m + 1] = _mm512_unpackhi_epi64(pairs[4 * m], pairs[4 * m + 2]);
-        quads[4 * m + 2] = _mm512_unpacklo_epi64(pairs[4 * m + 1], pairs[4 * m + 3]);
-        quads[4 * m + 3] = _mm512_unpackhi_epi64(pairs[4 * m + 1], pairs[4 * m + 3]);
-    }
-    for (int i = 0; i < 4; ++i) {
-        const __m512i a0 = quads[i], a1 = quads[4 + i], a2 = quads[8 + i], a3 = quads[12 + i];
-        // Lanes 0 and 1 of the four, then lanes 2 and 3.
-        const __m512i low01 = _mm512_shuffle_i32x4(a0, a1, 0x44);
-        const __m512i low23 = _mm512_shuffle_i32x4(a2, a3, 0x44);
-        _mm512_storeu_si512(columns[i], _mm512_shuffle_i32x4(low01, low23, 0x88));
-        _mm512_storeu_si512(columns[4 + i], _mm512_shuffle_i32x4(low01, low23, 0xDD));
-        if (8 + i < sha1_dv::column_count) {
-            const __m512i high01 = _mm512_shuffle_i32x4(a0, a1, 0xEE);
-            const __m512i high23 = _mm512_shuffle_i32x4(a2, a3, 0xEE);
-            _mm512_storeu_si512(columns[8 + i], _mm512_shuffle_i32x4(high01, high23, 0x88));
-        }
-    }
+    sha1_dv::transpose_rows_first_half(rows, quads);
+    sha1_dv::transpose_rows_second_half(quads, columns);
 }
 
 #else

@@ -162,6 +162,13 @@ std::size_t sha1_dv_check_batch(sha1_dv_batch& batch, sha1_dv_batch_check check,
 {
     std::uint32_t candidates[sha1_dv_batch_size];
     check(batch.columns, candidates);
+    return sha1_dv_confirm_batch(batch, candidates, done, state);
+}
+
+std::size_t sha1_dv_confirm_batch(sha1_dv_batch& batch,
+                                  const std::uint32_t (&candidates)[sha1_dv_batch_size],
+                                  std::size_t done, std::uint32_t state[5])
+{
     const int count = batch.count;
     batch.count = 0;
     for (int b = 0; b < count; ++b) {

@@ -10,11 +10,20 @@
 
 #if defined(TORVANIX_SHA1_HAVE_SHANI)
 
+// GCC notes that passing 64-byte vectors between functions compiled without
+// AVX-512 would differ; the vector check's functions are all inlined into
+// the AVX-512 transform.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+
 #include <immintrin.h>
 
 #include <bit>
+#include <cstring>
 #include <utility>
 
+#include "sha1/collision/candidates.h"
 #include "sha1/collision/columns_avx512.h"
 #include "sha1/collision/columns_x86.h"
 #include "sha1/transform.h"
@@ -203,37 +212,140 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI sha1_blocks_done run(std::uint32_t 
 
 // With AVX-512 and GFNI each block's columns are taken as soon as it is
 // compressed, in a handful of instructions the processor runs beside the
-// next block's rounds, and sixteen blocks are checked in one vector.
+// next block's rounds, and sixteen blocks are checked in one vector. That
+// check runs in slices, one after each of the first blocks of the next
+// batch, so that it too finds room beside their rounds instead of making
+// the rounds wait for it.
+#if defined(__GNUC__)
+using sixteen_words = std::uint32_t __attribute__((vector_size(64)));
+#endif
+
+// A batch, and its check while it runs.
+struct spread_batch {
+    sha1_dv_batch batch;
+    sha1_dv_batch_rows rows;
+    std::size_t done;  // blocks of the call compressed up to its last one
+    __m512i quads[16];
+    sixteen_words parities[32];
+    sixteen_words failures;
+};
+
+// The slices of a batch's check, in order; the last one confirms its
+// candidates and says whether a block completes an attack (then `state`
+// holds the chaining value after that block, and the returned count says
+// which block of the call that is).
+inline constexpr int check_slices = 9;
+
+template <int K>
+TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI_AVX512 std::size_t check_slice(spread_batch& b,
+                                                                            std::uint32_t state[5])
+{
+    if constexpr (K == 0) {
+        sha1_dv::transpose_rows_first_half(b.rows, b.quads);
+    } else if constexpr (K == 1) {
+        sha1_dv::transpose_rows_second_half(b.quads, b.batch.columns);
+    } else if constexpr (K < 4) {
+        sixteen_words columns[sha1_dv::column_count];
+        std::memcpy(columns, b.batch.columns, sizeof columns);
+        sha1_dv::families_part<sixteen_words, K - 2, 2>(columns, b.parities);
+        if constexpr (K == 2) b.failures = sixteen_words{};
+    } else if constexpr (K < 8) {
+        sha1_dv::groups_part<sixteen_words, K - 4, 4>(b.parities, b.failures);
+    } else {
+        const __m512i candidates = _mm512_loadu_si512(&b.failures) ^ _mm512_set1_epi32(-1);
+        if (_mm512_test_epi32_mask(candidates, candidates) != 0) {
+            std::uint32_t lanes[sha1_dv_batch_size];
+            _mm512_storeu_si512(lanes, candidates);
+            return sha1_dv_confirm_batch(b.batch, lanes, b.done, state);
+        }
+        b.batch.count = 0;
+    }
+    return 0;
+}
+
+template <int... K>
+TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI_AVX512 std::size_t whole_check(
+    spread_batch& b, std::uint32_t state[5], std::integer_sequence<int, K...>)
+{
+    std::size_t upto = 0;
+    ((upto = check_slice<K>(b, state)), ...);
+    return upto;
+}
+
+// The state the columns take the message from.
+struct block_machine {
+    __m128i byte_swap;
+    __m128i abcd;
+    __m128i e;
+    kept_for_check kept;
+};
+
+// Compresses one block and adds it to `filling`.
+TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI_AVX512 void compress_into(block_machine& m,
+                                                                       spread_batch& filling,
+                                                                       const std::uint8_t* data)
+{
+    compress<true>(m.abcd, m.e, data, m.kept, m.byte_swap);
+    _mm512_storeu_si512(filling.rows[filling.batch.count],
+                        sha1_dv::columns_from_groups_avx512(m.kept.groups));
+    add_states_to_batch(filling.batch, m.kept, m.abcd, m.e, data);
+}
+
+// Slice K of `b`'s check, for K known only at run time.
+template <int... K>
+TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI_AVX512 std::size_t check_slice_at(
+    int k, spread_batch& b, std::uint32_t state[5], std::integer_sequence<int, K...>)
+{
+    std::size_t upto = 0;
+    (void)((k == K ? (upto = check_slice<K>(b, state), true) : false) || ...);
+    return upto;
+}
+
 TORVANIX_TARGET_SHANI_AVX512 sha1_blocks_done run_avx512(std::uint32_t state[5],
                                                          const std::uint8_t* data,
                                                          std::size_t blocks)
 {
-    const __m128i byte_swap = _mm_set_epi64x(0x0001020304050607LL, 0x08090A0B0C0D0E0FLL);
-    __m128i abcd =
-        _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0x1B);
-    __m128i e = _mm_set_epi32(static_cast<int>(state[4]), 0, 0, 0);
-    kept_for_check kept;
-    sha1_dv_batch batch;
-    sha1_dv::message_slot slot;
-    sha1_dv_batch_rows rows;
-    for (std::size_t done = 0; done < blocks; ++done, data += 64) {
-        compress<true>(abcd, e, data, kept, byte_swap);
-        for (int g = 8; g <= 16; ++g) {
-            _mm_storeu_si128(
-                reinterpret_cast<__m128i*>(slot.bytes + sha1_dv::message_slot::group_offset(g)),
-                kept.groups[g - 8]);
-        }
-        _mm512_storeu_si512(rows[batch.count], sha1_dv::columns_from_slot(slot));
-        add_states_to_batch(batch, kept, abcd, e, data);
-        if (batch.count == sha1_dv_batch_size || done + 1 == blocks) {
-            sha1_dv_transpose_rows_avx512(rows, batch.columns);
-            if (const std::size_t upto =
-                    sha1_dv_check_batch(batch, sha1_dv_candidates_batch_avx512, done + 1, state)) {
-                return {upto, true};
+    block_machine m;
+    m.byte_swap = _mm_set_epi64x(0x0001020304050607LL, 0x08090A0B0C0D0E0FLL);
+    m.abcd = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0x1B);
+    m.e = _mm_set_epi32(static_cast<int>(state[4]), 0, 0, 0);
+    spread_batch batches[2];
+    spread_batch* filling = &batches[0];
+    spread_batch* checking = &batches[1];
+    // Slices of `checking`'s check still to run: from `next_slice` on.
+    int next_slice = check_slices;
+    constexpr auto all_slices = std::make_integer_sequence<int, check_slices>{};
+    for (std::size_t done = 0; done < blocks; ++done) {
+        compress_into(m, *filling, data + 64 * done);
+        if (next_slice < check_slices) {
+            if (const std::size_t attacked =
+                    check_slice_at(next_slice++, *checking, state, all_slices)) {
+                return {attacked, true};
             }
         }
+        if (filling->batch.count == sha1_dv_batch_size) {
+            // The batch before must be checked by now (a batch has more
+            // blocks than its check has slices).
+            filling->done = done + 1;
+            spread_batch* full = filling;
+            filling = checking;
+            checking = full;
+            next_slice = 0;
+        }
     }
-    store(state, abcd, e);
+    // What is left of the last full batch's check, then the blocks left.
+    for (; next_slice < check_slices; ++next_slice) {
+        if (const std::size_t attacked = check_slice_at(next_slice, *checking, state, all_slices)) {
+            return {attacked, true};
+        }
+    }
+    if (filling->batch.count != 0) {
+        filling->done = blocks;
+        if (const std::size_t attacked = whole_check(*filling, state, all_slices)) {
+            return {attacked, true};
+        }
+    }
+    store(state, m.abcd, m.e);
     return {blocks, false};
 }
 
