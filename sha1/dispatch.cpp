@@ -8,8 +8,10 @@
 namespace {
 
 #if defined(TORVANIX_SHA1_HAVE_SHANI)
+#if defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
 constexpr sha1_transform_entry shani_avx512 = {"x86-sha-avx512", sha1_transform_shani,
                                                sha1_detect_shani_avx512};
+#endif
 constexpr sha1_transform_entry shani = {"x86-sha", sha1_transform_shani, sha1_detect_shani};
 constexpr sha1_transform_entry shani_sse = {"x86-sha-sse", sha1_transform_shani,
                                             sha1_detect_shani_sse};
@@ -35,7 +37,9 @@ int usable_entries(const sha1_transform_entry* (&out)[sha1_transform_kinds])
     const sha1_cpu_features cpu = sha1_read_cpu_features();
     int count = 0;
 #if defined(TORVANIX_SHA1_HAVE_SHANI)
+#if defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
     if (cpu.shani && cpu.avx2 && cpu.avx512 && cpu.gfni) out[count++] = &shani_avx512;
+#endif
     if (cpu.shani && cpu.avx2) out[count++] = &shani;
     if (cpu.shani) out[count++] = &shani_sse;
 #endif

@@ -56,4 +56,9 @@
 // instead of rebuilt as a constant the compiler knows. MSVC has no such
 // barrier and gets the plain expression.
 #define TORVANIX_OPAQUE(x) __asm__("" : "+r"(x))
+// The compiler's generic vectors: sixteen 32-bit words, for the collision
+// check's AVX-512 forms.
+#define TORVANIX_SHA1_HAVE_VECTOR_TYPES 1
+#include <cstdint>
+typedef std::uint32_t sha1_sixteen_words __attribute__((vector_size(64)));
 #endif

@@ -19,9 +19,9 @@
 #include "sha1/collision/candidates.h"
 #include "sha1/collision/columns_avx512.h"
 
-#if defined(TORVANIX_SHA1_X86) && defined(__GNUC__)
+#if defined(TORVANIX_SHA1_X86) && defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
 
-using sixteen_words = std::uint32_t __attribute__((vector_size(64)));
+using sixteen_words = sha1_sixteen_words;
 
 TORVANIX_TARGET_AVX512 void sha1_dv_candidates_batch_avx512(
     const sha1_dv_batch_columns& columns, std::uint32_t (&candidates)[sha1_dv_batch_size])
@@ -37,7 +37,7 @@ TORVANIX_TARGET_AVX512 void sha1_dv_candidates_batch_avx512(
 TORVANIX_TARGET_AVX512 void sha1_dv_transpose_rows_avx512(const sha1_dv_batch_rows& rows,
                                                           sha1_dv_batch_columns& columns)
 {
-    __m512i quads[16];
+    sha1_dv_batch_rows quads;
     sha1_dv::transpose_rows_first_half(rows, quads);
     sha1_dv::transpose_rows_second_half(quads, columns);
 }

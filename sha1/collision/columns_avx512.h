@@ -102,9 +102,10 @@ columns_from_groups_avx512(const __m128i (&groups)[9])
 // apart: a 16 x 16 transposition of 32-bit elements in four rounds of
 // shuffles, leaving out what only the unused elements 11-15 need. First,
 // within 128-bit lanes, pairs of rows, then quads: quads[4m + i], lane j,
-// holds element 4j + i of rows 4m..4m+3.
+// holds element 4j + i of rows 4m..4m+3 (quads are rows of the same
+// size).
 TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE void transpose_rows_first_half(
-    const sha1_dv_batch_rows& rows, __m512i (&quads)[16])
+    const sha1_dv_batch_rows& rows, sha1_dv_batch_rows& quads)
 {
     __m512i pairs[16];
     for (int k = 0; k < 16; k += 2) {
@@ -114,19 +115,26 @@ TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE void transpose_rows_first_half(
         pairs[k + 1] = _mm512_maskz_unpackhi_epi32(0xFFFF, even, odd);
     }
     for (int m = 0; m < 4; ++m) {
-        quads[4 * m] = _mm512_maskz_unpacklo_epi64(0xFF, pairs[4 * m], pairs[4 * m + 2]);
-        quads[4 * m + 1] = _mm512_maskz_unpackhi_epi64(0xFF, pairs[4 * m], pairs[4 * m + 2]);
-        quads[4 * m + 2] = _mm512_maskz_unpacklo_epi64(0xFF, pairs[4 * m + 1], pairs[4 * m + 3]);
-        quads[4 * m + 3] = _mm512_maskz_unpackhi_epi64(0xFF, pairs[4 * m + 1], pairs[4 * m + 3]);
+        _mm512_storeu_si512(quads[4 * m],
+                            _mm512_maskz_unpacklo_epi64(0xFF, pairs[4 * m], pairs[4 * m + 2]));
+        _mm512_storeu_si512(quads[4 * m + 1],
+                            _mm512_maskz_unpackhi_epi64(0xFF, pairs[4 * m], pairs[4 * m + 2]));
+        _mm512_storeu_si512(quads[4 * m + 2],
+                            _mm512_maskz_unpacklo_epi64(0xFF, pairs[4 * m + 1], pairs[4 * m + 3]));
+        _mm512_storeu_si512(quads[4 * m + 3],
+                            _mm512_maskz_unpackhi_epi64(0xFF, pairs[4 * m + 1], pairs[4 * m + 3]));
     }
 }
 
 // Then across lanes: lanes 0 and 1 of four quads, then lanes 2 and 3.
 TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE void transpose_rows_second_half(
-    const __m512i (&quads)[16], sha1_dv_batch_columns& columns)
+    const sha1_dv_batch_rows& quads, sha1_dv_batch_columns& columns)
 {
     for (int i = 0; i < 4; ++i) {
-        const __m512i a0 = quads[i], a1 = quads[4 + i], a2 = quads[8 + i], a3 = quads[12 + i];
+        const __m512i a0 = _mm512_loadu_si512(quads[i]);
+        const __m512i a1 = _mm512_loadu_si512(quads[4 + i]);
+        const __m512i a2 = _mm512_loadu_si512(quads[8 + i]);
+        const __m512i a3 = _mm512_loadu_si512(quads[12 + i]);
         const __m512i low01 = _mm512_maskz_shuffle_i32x4(0xFFFF, a0, a1, 0x44);
         const __m512i low23 = _mm512_maskz_shuffle_i32x4(0xFFFF, a2, a3, 0x44);
         _mm512_storeu_si512(columns[i], _mm512_maskz_shuffle_i32x4(0xFFFF, low01, low23, 0x88));

@@ -216,16 +216,15 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI sha1_blocks_done run(std::uint32_t 
 // check runs in slices, one after each of the first blocks of the next
 // batch, so that it too finds room beside their rounds instead of making
 // the rounds wait for it.
-#if defined(__GNUC__)
-using sixteen_words = std::uint32_t __attribute__((vector_size(64)));
-#endif
+#if defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
+using sixteen_words = sha1_sixteen_words;
 
 // A batch, and its check while it runs.
 struct spread_batch {
     sha1_dv_batch batch;
     sha1_dv_batch_rows rows;
     std::size_t done;  // blocks of the call compressed up to its last one
-    __m512i quads[16];
+    sha1_dv_batch_rows quads;
     sixteen_words parities[32];
     sixteen_words failures;
 };
@@ -349,6 +348,8 @@ TORVANIX_TARGET_SHANI_AVX512 sha1_blocks_done run_avx512(std::uint32_t state[5],
     return {blocks, false};
 }
 
+#endif
+
 }  // namespace
 
 TORVANIX_TARGET_SHANI void sha1_transform_shani(std::uint32_t state[5], const std::uint8_t* data,
@@ -372,6 +373,7 @@ TORVANIX_TARGET_SHANI sha1_blocks_done sha1_detect_shani_sse(std::uint32_t state
     return run<true, columns_of_batch_sse, sha1_dv_candidates_batch_portable>(state, data, blocks);
 }
 
+#if defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
 // Where AVX-512 and GFNI are there too.
 TORVANIX_TARGET_SHANI_AVX512 sha1_blocks_done sha1_detect_shani_avx512(std::uint32_t state[5],
                                                                        const std::uint8_t* data,
@@ -379,5 +381,7 @@ TORVANIX_TARGET_SHANI_AVX512 sha1_blocks_done sha1_detect_shani_avx512(std::uint
 {
     return run_avx512(state, data, blocks);
 }
+
+#endif
 
 #endif
