@@ -65,6 +65,12 @@ using sha1_dv_batch_rows = std::uint32_t[sha1_dv_batch_size][16];
 // Turns rows into the columns the batch checks read, with AVX-512.
 void sha1_dv_transpose_rows_avx512(const sha1_dv_batch_rows& rows, sha1_dv_batch_columns& columns);
 
+// The columns of an expanded message W[0..79] by the AVX-512 and GFNI form,
+// from W[32..67] arranged as the SHA extensions keep them: what the
+// transform that uses the form computes, for comparing forms.
+void sha1_dv_columns_avx512(const std::uint32_t W[80],
+                            std::uint32_t (&columns)[sha1_dv::column_count]);
+
 // Blocks compressed but not yet checked, up to sha1_dv_batch_size: what the batch check
 // and the confirmation need of each. A transform writes block `count`'s
 // columns, state before step 60 and chaining value straight into place, then

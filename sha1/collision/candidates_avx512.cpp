@@ -34,6 +34,20 @@ TORVANIX_TARGET_AVX512 void sha1_dv_candidates_batch_avx512(
     std::memcpy(candidates, &masks, sizeof candidates);
 }
 
+TORVANIX_TARGET_AVX512 void sha1_dv_columns_avx512(const std::uint32_t W[80],
+                                                   std::uint32_t (&columns)[sha1_dv::column_count])
+{
+    __m128i groups[9];
+    for (int g = 0; g < 9; ++g) {
+        const std::uint32_t* w = W + 4 * (8 + g);
+        groups[g] = _mm_setr_epi32(static_cast<int>(w[3]), static_cast<int>(w[2]),
+                                   static_cast<int>(w[1]), static_cast<int>(w[0]));
+    }
+    std::uint32_t row[16];
+    _mm512_storeu_si512(row, sha1_dv::columns_from_groups_avx512(groups));
+    for (int c = 0; c < sha1_dv::column_count; ++c) columns[c] = row[c];
+}
+
 TORVANIX_TARGET_AVX512 void sha1_dv_transpose_rows_avx512(const sha1_dv_batch_rows& rows,
                                                           sha1_dv_batch_columns& columns)
 {
@@ -49,6 +63,12 @@ void sha1_dv_candidates_batch_avx512(const sha1_dv_batch_columns& columns,
                                      std::uint32_t (&candidates)[sha1_dv_batch_size])
 {
     sha1_dv_candidates_batch_portable(columns, candidates);
+}
+
+void sha1_dv_columns_avx512(const std::uint32_t W[80],
+                            std::uint32_t (&columns)[sha1_dv::column_count])
+{
+    sha1_dv::columns_portable(W + sha1_dv::first_word, columns);
 }
 
 void sha1_dv_transpose_rows_avx512(const sha1_dv_batch_rows& rows, sha1_dv_batch_columns& columns)
