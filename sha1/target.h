@@ -29,6 +29,7 @@
 #define TORVANIX_TARGET_AVX2
 #define TORVANIX_TARGET_AVX512
 #define TORVANIX_TARGET_SHANI_AVX512
+#define TORVANIX_TARGET_SHANI_AVX2
 #define TORVANIX_ALWAYS_INLINE __forceinline
 #define TORVANIX_FROM_MEMORY(table) _ReadWriteBarrier()
 #define TORVANIX_OPAQUE(x) ((void)0)
@@ -36,6 +37,7 @@
 #define TORVANIX_TARGET_SHANI __attribute__((target("sha,sse4.1,ssse3")))
 #define TORVANIX_TARGET_SSSE3 __attribute__((target("ssse3")))
 #define TORVANIX_TARGET_AVX2 __attribute__((target("avx2,bmi,bmi2")))
+#define TORVANIX_TARGET_SHANI_AVX2 __attribute__((target("sha,sse4.1,ssse3,avx2,bmi,bmi2")))
 // AVX-512 F, VL, BW, VBMI and GFNI, with AVX2 and BMI; the SHA-extension
 // form adds those.
 #define TORVANIX_TARGET_AVX512 \

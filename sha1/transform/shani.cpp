@@ -125,6 +125,7 @@ TORVANIX_TARGET_SHANI void columns_of_batch_sse(const batch_groups& groups, int 
     }
 }
 
+#if !defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
 TORVANIX_TARGET_AVX2 void columns_of_batch_avx2(const batch_groups& groups, int count,
                                                 sha1_dv_batch_columns& columns)
 {
@@ -137,6 +138,7 @@ TORVANIX_TARGET_AVX2 void columns_of_batch_avx2(const batch_groups& groups, int 
         sha1_dv::columns_from_pair_groups<true>(pair, columns, b);
     }
 }
+#endif
 
 using batch_columns_fn = void (*)(const batch_groups&, int, sha1_dv_batch_columns&);
 
@@ -210,143 +212,152 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI sha1_blocks_done run(std::uint32_t 
     return {blocks, false};
 }
 
-// With AVX-512 and GFNI each block's columns are taken as soon as it is
-// compressed, in a handful of instructions the processor runs beside the
-// next block's rounds, and sixteen blocks are checked in one vector. That
-// check runs in slices, one after each of the first blocks of the next
-// batch, so that it too finds room beside their rounds instead of making
-// the rounds wait for it.
+// The detecting forms with vectors take each block's columns as soon as it
+// is compressed, in instructions the processor runs beside the next block's
+// rounds, and check a batch of sixteen blocks in slices, one after each of
+// the first blocks of the next batch, so that the check too finds room
+// beside their rounds instead of making the rounds wait for it. Each form
+// says how it takes the columns and what its slices do; the loop that runs
+// them is compiled once for each form's instruction sets (spread_loop.h).
+
+// A full batch's check, in slices K = 0 .. slices - 1. The last returns,
+// like sha1_dv_confirm_batch, whether and where the batch completes an
+// attack.
 #if defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
 using sixteen_words = sha1_sixteen_words;
+typedef std::uint32_t eight_words __attribute__((vector_size(32)));
 
-// A batch, and its check while it runs.
-struct spread_batch {
-    sha1_dv_batch batch;
-    sha1_dv_batch_rows rows;
-    std::size_t done;  // blocks of the call compressed up to its last one
-    sha1_dv_batch_rows quads;
-    sixteen_words parities[32];
-    sixteen_words failures;
-};
+// With AVX-512 and GFNI: each block's columns in one register, stored as a
+// row; the batch's rows transposed in two slices, then the test of all
+// sixteen blocks in one vector.
+struct form_avx512 {
+    static constexpr int slices = 9;
+    struct scratch {
+        sha1_dv_batch_rows rows;
+        sha1_dv_batch_rows quads;
+        sixteen_words parities[32];
+        sixteen_words failures;
+    };
 
-// The slices of a batch's check, in order; the last one confirms its
-// candidates and says whether a block completes an attack (then `state`
-// holds the chaining value after that block, and the returned count says
-// which block of the call that is).
-inline constexpr int check_slices = 9;
-
-template <int K>
-TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI_AVX512 std::size_t check_slice(spread_batch& b,
-                                                                            std::uint32_t state[5])
-{
-    if constexpr (K == 0) {
-        sha1_dv::transpose_rows_first_half(b.rows, b.quads);
-    } else if constexpr (K == 1) {
-        sha1_dv::transpose_rows_second_half(b.quads, b.batch.columns);
-    } else if constexpr (K < 4) {
-        sixteen_words columns[sha1_dv::column_count];
-        std::memcpy(columns, b.batch.columns, sizeof columns);
-        sha1_dv::families_part<sixteen_words, K - 2, 2>(columns, b.parities);
-        if constexpr (K == 2) b.failures = sixteen_words{};
-    } else if constexpr (K < 8) {
-        sha1_dv::groups_part<sixteen_words, K - 4, 4>(b.parities, b.failures);
-    } else {
-        const __m512i candidates = _mm512_loadu_si512(&b.failures) ^ _mm512_set1_epi32(-1);
-        if (_mm512_test_epi32_mask(candidates, candidates) != 0) {
-            std::uint32_t lanes[sha1_dv_batch_size];
-            _mm512_storeu_si512(lanes, candidates);
-            return sha1_dv_confirm_batch(b.batch, lanes, b.done, state);
-        }
-        b.batch.count = 0;
+    TORVANIX_TARGET_SHANI_AVX512 TORVANIX_ALWAYS_INLINE static void add_columns(
+        const __m128i (&groups)[9], sha1_dv_batch& batch, scratch& s)
+    {
+        _mm512_storeu_si512(s.rows[batch.count], sha1_dv::columns_from_groups_avx512(groups));
     }
-    return 0;
-}
 
-template <int... K>
-TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI_AVX512 std::size_t whole_check(
-    spread_batch& b, std::uint32_t state[5], std::integer_sequence<int, K...>)
-{
-    std::size_t upto = 0;
-    ((upto = check_slice<K>(b, state)), ...);
-    return upto;
-}
+    TORVANIX_TARGET_SHANI_AVX512 TORVANIX_ALWAYS_INLINE static void finish_columns(sha1_dv_batch&,
+                                                                                   scratch&)
+    {
+    }
 
-// The state the columns take the message from.
-struct block_machine {
-    __m128i byte_swap;
-    __m128i abcd;
-    __m128i e;
-    kept_for_check kept;
+    template <int K>
+    TORVANIX_TARGET_SHANI_AVX512 TORVANIX_ALWAYS_INLINE static std::size_t slice(
+        sha1_dv_batch& batch, scratch& s, std::size_t done, std::uint32_t state[5])
+    {
+        if constexpr (K == 0) {
+            sha1_dv::transpose_rows_first_half(s.rows, s.quads);
+        } else if constexpr (K == 1) {
+            sha1_dv::transpose_rows_second_half(s.quads, batch.columns);
+        } else if constexpr (K < 4) {
+            sixteen_words columns[sha1_dv::column_count];
+            std::memcpy(columns, batch.columns, sizeof columns);
+            sha1_dv::families_part<sixteen_words, K - 2, 2>(columns, s.parities);
+            if constexpr (K == 2) s.failures = sixteen_words{};
+        } else if constexpr (K < 8) {
+            sha1_dv::groups_part<sixteen_words, K - 4, 4>(s.parities, s.failures);
+        } else {
+            const __m512i candidates = _mm512_loadu_si512(&s.failures) ^ _mm512_set1_epi32(-1);
+            if (_mm512_test_epi32_mask(candidates, candidates) != 0) {
+                std::uint32_t lanes[sha1_dv_batch_size];
+                _mm512_storeu_si512(lanes, candidates);
+                return sha1_dv_confirm_batch(batch, lanes, done, state);
+            }
+            batch.count = 0;
+        }
+        return 0;
+    }
 };
 
-// Compresses one block and adds it to `filling`.
-TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI_AVX512 void compress_into(block_machine& m,
-                                                                       spread_batch& filling,
-                                                                       const std::uint8_t* data)
-{
-    compress<true>(m.abcd, m.e, data, m.kept, m.byte_swap);
-    _mm512_storeu_si512(filling.rows[filling.batch.count],
-                        sha1_dv::columns_from_groups_avx512(m.kept.groups));
-    add_states_to_batch(filling.batch, m.kept, m.abcd, m.e, data);
-}
+// With AVX2: each block's columns with SSE byte shuffles and sign masks,
+// straight into the batch; the test in two vectors of eight blocks.
+struct form_avx2 {
+    static constexpr int slices = 7;
+    struct scratch {
+        __m128i even_groups[9];  // of the block waiting for its pair
+        eight_words parities[2][32];
+        eight_words failures[2];
+    };
 
-// Slice K of `b`'s check, for K known only at run time.
-template <int... K>
-TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI_AVX512 std::size_t check_slice_at(
-    int k, spread_batch& b, std::uint32_t state[5], std::integer_sequence<int, K...>)
-{
-    std::size_t upto = 0;
-    (void)((k == K ? (upto = check_slice<K>(b, state), true) : false) || ...);
-    return upto;
-}
+    // Two blocks at a time, from one register holding both blocks' groups.
+    TORVANIX_TARGET_SHANI_AVX2 TORVANIX_ALWAYS_INLINE static void add_columns(
+        const __m128i (&groups)[9], sha1_dv_batch& batch, scratch& s)
+    {
+        if (batch.count % 2 == 0) {
+            for (int i = 0; i < 9; ++i) s.even_groups[i] = groups[i];
+            return;
+        }
+        __m256i pair[9];
+        for (int i = 0; i < 9; ++i) {
+            pair[i] =
+                _mm256_inserti128_si256(_mm256_castsi128_si256(s.even_groups[i]), groups[i], 1);
+        }
+        sha1_dv::columns_from_pair_groups<true>(pair, batch.columns, batch.count - 1);
+    }
 
-TORVANIX_TARGET_SHANI_AVX512 sha1_blocks_done run_avx512(std::uint32_t state[5],
-                                                         const std::uint8_t* data,
-                                                         std::size_t blocks)
-{
-    block_machine m;
-    m.byte_swap = _mm_set_epi64x(0x0001020304050607LL, 0x08090A0B0C0D0E0FLL);
-    m.abcd = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0x1B);
-    m.e = _mm_set_epi32(static_cast<int>(state[4]), 0, 0, 0);
-    spread_batch batches[2];
-    spread_batch* filling = &batches[0];
-    spread_batch* checking = &batches[1];
-    // Slices of `checking`'s check still to run: from `next_slice` on.
-    int next_slice = check_slices;
-    constexpr auto all_slices = std::make_integer_sequence<int, check_slices>{};
-    for (std::size_t done = 0; done < blocks; ++done) {
-        compress_into(m, *filling, data + 64 * done);
-        if (next_slice < check_slices) {
-            if (const std::size_t attacked =
-                    check_slice_at(next_slice++, *checking, state, all_slices)) {
-                return {attacked, true};
+    // The last block's, when the batch has an odd count.
+    TORVANIX_TARGET_SHANI_AVX2 TORVANIX_ALWAYS_INLINE static void finish_columns(
+        sha1_dv_batch& batch, scratch& s)
+    {
+        if (batch.count % 2 == 1) {
+            sha1_dv::columns_from_groups<true>(s.even_groups, batch.columns, batch.count - 1);
+        }
+    }
+
+    template <int K>
+    TORVANIX_TARGET_SHANI_AVX2 TORVANIX_ALWAYS_INLINE static std::size_t slice(
+        sha1_dv_batch& batch, scratch& s, std::size_t done, std::uint32_t state[5])
+    {
+        for (int half = 0; half < 2; ++half) {
+            if constexpr (K < 2) {
+                eight_words columns[sha1_dv::column_count];
+                for (int c = 0; c < sha1_dv::column_count; ++c) {
+                    std::memcpy(&columns[c], &batch.columns[c][8 * half], sizeof columns[c]);
+                }
+                sha1_dv::families_part<eight_words, K, 2>(columns, s.parities[half]);
+                if constexpr (K == 0) s.failures[half] = eight_words{};
+            } else if constexpr (K < 6) {
+                sha1_dv::groups_part<eight_words, K - 2, 4>(s.parities[half], s.failures[half]);
             }
         }
-        if (filling->batch.count == sha1_dv_batch_size) {
-            // The batch before must be checked by now (a batch has more
-            // blocks than its check has slices).
-            filling->done = done + 1;
-            spread_batch* full = filling;
-            filling = checking;
-            checking = full;
-            next_slice = 0;
+        if constexpr (K == slices - 1) {
+            // A lane of either half that has not failed every vector.
+            const eight_words both = s.failures[0] & s.failures[1];
+            if (!_mm256_testc_si256(reinterpret_cast<const __m256i&>(both),
+                                    _mm256_set1_epi32(-1))) {
+                std::uint32_t lanes[sha1_dv_batch_size];
+                std::memcpy(lanes, s.failures, sizeof lanes);
+                for (std::uint32_t& lane : lanes) lane = ~lane;
+                return sha1_dv_confirm_batch(batch, lanes, done, state);
+            }
+            batch.count = 0;
         }
+        return 0;
     }
-    // What is left of the last full batch's check, then the blocks left.
-    for (; next_slice < check_slices; ++next_slice) {
-        if (const std::size_t attacked = check_slice_at(next_slice, *checking, state, all_slices)) {
-            return {attacked, true};
-        }
-    }
-    if (filling->batch.count != 0) {
-        filling->done = blocks;
-        if (const std::size_t attacked = whole_check(*filling, state, all_slices)) {
-            return {attacked, true};
-        }
-    }
-    store(state, m.abcd, m.e);
-    return {blocks, false};
-}
+};
+
+namespace with_avx512 {
+using form = form_avx512;
+#define TORVANIX_SPREAD_TARGET TORVANIX_TARGET_SHANI_AVX512
+#include "sha1/transform/spread_loop.h"
+#undef TORVANIX_SPREAD_TARGET
+}  // namespace with_avx512
+
+namespace with_avx2 {
+using form = form_avx2;
+#define TORVANIX_SPREAD_TARGET TORVANIX_TARGET_SHANI_AVX2
+#include "sha1/transform/spread_loop.h"
+#undef TORVANIX_SPREAD_TARGET
+}  // namespace with_avx2
 
 #endif
 
@@ -358,12 +369,16 @@ TORVANIX_TARGET_SHANI void sha1_transform_shani(std::uint32_t state[5], const st
     run<false, columns_of_batch_sse, sha1_dv_candidates_batch_portable>(state, data, blocks);
 }
 
-// Where AVX2 is there too, the check of eight blocks runs in its vectors.
-TORVANIX_TARGET_SHANI sha1_blocks_done sha1_detect_shani(std::uint32_t state[5],
-                                                         const std::uint8_t* data,
-                                                         std::size_t blocks)
+// Where AVX2 is there too, the check runs in its vectors.
+TORVANIX_TARGET_SHANI_AVX2 sha1_blocks_done sha1_detect_shani(std::uint32_t state[5],
+                                                              const std::uint8_t* data,
+                                                              std::size_t blocks)
 {
+#if defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
+    return with_avx2::run(state, data, blocks);
+#else
     return run<true, columns_of_batch_avx2, sha1_dv_candidates_batch_avx2>(state, data, blocks);
+#endif
 }
 
 TORVANIX_TARGET_SHANI sha1_blocks_done sha1_detect_shani_sse(std::uint32_t state[5],
@@ -379,7 +394,7 @@ TORVANIX_TARGET_SHANI_AVX512 sha1_blocks_done sha1_detect_shani_avx512(std::uint
                                                                        const std::uint8_t* data,
                                                                        std::size_t blocks)
 {
-    return run_avx512(state, data, blocks);
+    return with_avx512::run(state, data, blocks);
 }
 
 #endif

@@ -1,0 +1,95 @@
+// Internal to the SHA-extension transform: the detecting loop that spreads
+// each batch's collision check over the next batch's blocks. Included once
+// per vector form, inside a namespace that names the form `form`, with
+// TORVANIX_SPREAD_TARGET set to the form's instruction sets: GCC and Clang
+// inline a function only into one compiled for at least its instruction
+// sets, and the loop must inline both the rounds and the form's work.
+//
+// `form` gives: `slices`, the number of slices of a batch's check;
+// `scratch`, what the slices keep between them; `add_columns`, which takes
+// a block's columns from its message groups (or, with `finish_columns`,
+// later); `slice<K>`, which runs slice K
+// and, the last, confirms the candidates (returning what
+// sha1_dv_confirm_batch returns).
+// (No include guard: meant to be included more than once.)
+
+// A batch, and its check while it runs.
+struct spread_batch {
+    sha1_dv_batch batch;
+    form::scratch scratch;
+    std::size_t done;  // blocks of the call compressed up to its last one
+};
+
+// Slice K of `b`'s check, for K known only at run time.
+template <int... K>
+TORVANIX_ALWAYS_INLINE TORVANIX_SPREAD_TARGET std::size_t check_slice_at(
+    int k, spread_batch& b, std::uint32_t state[5], std::integer_sequence<int, K...>)
+{
+    std::size_t upto = 0;
+    (void)((k == K ? (upto = form::template slice<K>(b.batch, b.scratch, b.done, state), true)
+                   : false) ||
+           ...);
+    return upto;
+}
+
+// Compresses one block and adds it to `filling`.
+TORVANIX_ALWAYS_INLINE TORVANIX_SPREAD_TARGET void compress_into(__m128i& abcd, __m128i& e,
+                                                                 kept_for_check& kept,
+                                                                 spread_batch& filling,
+                                                                 const std::uint8_t* data,
+                                                                 const __m128i& byte_swap)
+{
+    compress<true>(abcd, e, data, kept, byte_swap);
+    form::add_columns(kept.groups, filling.batch, filling.scratch);
+    add_states_to_batch(filling.batch, kept, abcd, e, data);
+}
+
+TORVANIX_SPREAD_TARGET sha1_blocks_done run(std::uint32_t state[5], const std::uint8_t* data,
+                                            std::size_t blocks)
+{
+    const __m128i byte_swap = _mm_set_epi64x(0x0001020304050607LL, 0x08090A0B0C0D0E0FLL);
+    __m128i abcd =
+        _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0x1B);
+    __m128i e = _mm_set_epi32(static_cast<int>(state[4]), 0, 0, 0);
+    kept_for_check kept;
+    spread_batch batches[2];
+    spread_batch* filling = &batches[0];
+    spread_batch* checking = &batches[1];
+    // Slices of `checking`'s check still to run: from `next_slice` on.
+    int next_slice = form::slices;
+    constexpr auto all_slices = std::make_integer_sequence<int, form::slices>{};
+    static_assert(form::slices <= sha1_dv_batch_size, "a check ends within the next batch");
+    for (std::size_t done = 0; done < blocks; ++done) {
+        compress_into(abcd, e, kept, *filling, data + 64 * done, byte_swap);
+        if (next_slice < form::slices) {
+            if (const std::size_t attacked =
+                    check_slice_at(next_slice++, *checking, state, all_slices)) {
+                return {attacked, true};
+            }
+        }
+        if (filling->batch.count == sha1_dv_batch_size) {
+            filling->done = done + 1;
+            spread_batch* full = filling;
+            filling = checking;
+            checking = full;
+            next_slice = 0;
+        }
+    }
+    // What is left of the last full batch's check, then the blocks after it.
+    for (; next_slice < form::slices; ++next_slice) {
+        if (const std::size_t attacked = check_slice_at(next_slice, *checking, state, all_slices)) {
+            return {attacked, true};
+        }
+    }
+    if (filling->batch.count != 0) {
+        form::finish_columns(filling->batch, filling->scratch);
+        filling->done = blocks;
+        for (int k = 0; k < form::slices; ++k) {
+            if (const std::size_t attacked = check_slice_at(k, *filling, state, all_slices)) {
+                return {attacked, true};
+            }
+        }
+    }
+    store(state, abcd, e);
+    return {blocks, false};
+}
