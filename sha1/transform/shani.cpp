@@ -220,9 +220,8 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI sha1_blocks_done run(std::uint32_t 
 // says how it takes the columns and what its slices do; the loop that runs
 // them is compiled once for each form's instruction sets (spread_loop.h).
 
-// A full batch's check, in slices K = 0 .. slices - 1. The last returns,
-// like sha1_dv_confirm_batch, whether and where the batch completes an
-// attack.
+// A full batch's check, in slices K = 0 .. slices - 1. The last writes the
+// candidates and says whether there are any.
 #if defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
 using sixteen_words = sha1_sixteen_words;
 typedef std::uint32_t eight_words __attribute__((vector_size(32)));
@@ -251,8 +250,8 @@ struct form_avx512 {
     }
 
     template <int K>
-    TORVANIX_TARGET_SHANI_AVX512 TORVANIX_ALWAYS_INLINE static std::size_t slice(
-        sha1_dv_batch& batch, scratch& s, std::size_t done, std::uint32_t state[5])
+    TORVANIX_TARGET_SHANI_AVX512 TORVANIX_ALWAYS_INLINE static bool slice(
+        sha1_dv_batch& batch, scratch& s, std::uint32_t (&candidates)[sha1_dv_batch_size])
     {
         if constexpr (K == 0) {
             sha1_dv::transpose_rows_first_half(s.rows, s.quads);
@@ -266,15 +265,11 @@ struct form_avx512 {
         } else if constexpr (K < 8) {
             sha1_dv::groups_part<sixteen_words, K - 4, 4>(s.parities, s.failures);
         } else {
-            const __m512i candidates = _mm512_loadu_si512(&s.failures) ^ _mm512_set1_epi32(-1);
-            if (_mm512_test_epi32_mask(candidates, candidates) != 0) {
-                std::uint32_t lanes[sha1_dv_batch_size];
-                _mm512_storeu_si512(lanes, candidates);
-                return sha1_dv_confirm_batch(batch, lanes, done, state);
-            }
-            batch.count = 0;
+            const __m512i passed = _mm512_loadu_si512(&s.failures) ^ _mm512_set1_epi32(-1);
+            _mm512_storeu_si512(candidates, passed);
+            return _mm512_test_epi32_mask(passed, passed) != 0;
         }
-        return 0;
+        return false;
     }
 };
 
@@ -314,8 +309,8 @@ struct form_avx2 {
     }
 
     template <int K>
-    TORVANIX_TARGET_SHANI_AVX2 TORVANIX_ALWAYS_INLINE static std::size_t slice(
-        sha1_dv_batch& batch, scratch& s, std::size_t done, std::uint32_t state[5])
+    TORVANIX_TARGET_SHANI_AVX2 TORVANIX_ALWAYS_INLINE static bool slice(
+        sha1_dv_batch& batch, scratch& s, std::uint32_t (&candidates)[sha1_dv_batch_size])
     {
         for (int half = 0; half < 2; ++half) {
             if constexpr (K < 2) {
@@ -332,16 +327,12 @@ struct form_avx2 {
         if constexpr (K == slices - 1) {
             // A lane of either half that has not failed every vector.
             const eight_words both = s.failures[0] & s.failures[1];
-            if (!_mm256_testc_si256(reinterpret_cast<const __m256i&>(both),
-                                    _mm256_set1_epi32(-1))) {
-                std::uint32_t lanes[sha1_dv_batch_size];
-                std::memcpy(lanes, s.failures, sizeof lanes);
-                for (std::uint32_t& lane : lanes) lane = ~lane;
-                return sha1_dv_confirm_batch(batch, lanes, done, state);
-            }
-            batch.count = 0;
+            std::memcpy(candidates, s.failures, sizeof candidates);
+            for (std::uint32_t& lane : candidates) lane = ~lane;
+            return !_mm256_testc_si256(reinterpret_cast<const __m256i&>(both),
+                                       _mm256_set1_epi32(-1));
         }
-        return 0;
+        return false;
     }
 };
 

@@ -8,17 +8,45 @@
 // `form` gives: `slices`, the number of slices of a batch's check;
 // `scratch`, what the slices keep between them; `add_columns`, which takes
 // a block's columns from its message groups (or, with `finish_columns`,
-// later); `slice<K>`, which runs slice K
-// and, the last, confirms the candidates (returning what
-// sha1_dv_confirm_batch returns).
+// later); `slice<K>`, which runs slice K and, the last, writes the
+// candidates and says whether there are any.
 // (No include guard: meant to be included more than once.)
 
-// A batch, and its check while it runs.
+// A batch, and its check while it runs. The states the confirmation starts
+// from are kept as the registers held them and written out only for
+// batches that have candidates.
 struct spread_batch {
     sha1_dv_batch batch;
     form::scratch scratch;
+    __m128i abcd56[sha1_dv_batch_size];  // A..D after rounds 56 and 60
+    __m128i abcd60[sha1_dv_batch_size];
+    __m128i abcd_out[sha1_dv_batch_size];  // the chaining value after the block
+    __m128i e_out[sha1_dv_batch_size];
+    std::uint32_t candidates[sha1_dv_batch_size];
     std::size_t done;  // blocks of the call compressed up to its last one
 };
+
+// Slice K of `b`'s check; the last one confirms the candidates and returns
+// what sha1_dv_confirm_batch returns.
+template <int K>
+TORVANIX_ALWAYS_INLINE TORVANIX_SPREAD_TARGET std::size_t run_slice(spread_batch& b,
+                                                                    std::uint32_t state[5])
+{
+    if (!form::template slice<K>(b.batch, b.scratch, b.candidates)) {
+        if constexpr (K == form::slices - 1) b.batch.count = 0;
+        return 0;
+    }
+    for (int k = 0; k < b.batch.count; ++k) {
+        if (b.candidates[k] == 0) continue;
+        // E before a step is A four steps earlier, rotated by 30.
+        std::uint32_t before56[5];
+        store(before56, b.abcd56[k], b.e_out[k]);
+        store(b.batch.before60[k], b.abcd60[k], b.e_out[k]);
+        b.batch.before60[k][4] = std::rotl(before56[0], 30);
+        store(b.batch.out[k], b.abcd_out[k], b.e_out[k]);
+    }
+    return sha1_dv_confirm_batch(b.batch, b.candidates, b.done, state);
+}
 
 // Slice K of `b`'s check, for K known only at run time.
 template <int... K>
@@ -26,9 +54,7 @@ TORVANIX_ALWAYS_INLINE TORVANIX_SPREAD_TARGET std::size_t check_slice_at(
     int k, spread_batch& b, std::uint32_t state[5], std::integer_sequence<int, K...>)
 {
     std::size_t upto = 0;
-    (void)((k == K ? (upto = form::template slice<K>(b.batch, b.scratch, b.done, state), true)
-                   : false) ||
-           ...);
+    (void)((k == K ? (upto = run_slice<K>(b, state), true) : false) || ...);
     return upto;
 }
 
@@ -41,7 +67,12 @@ TORVANIX_ALWAYS_INLINE TORVANIX_SPREAD_TARGET void compress_into(__m128i& abcd, 
 {
     compress<true>(abcd, e, data, kept, byte_swap);
     form::add_columns(kept.groups, filling.batch, filling.scratch);
-    add_states_to_batch(filling.batch, kept, abcd, e, data);
+    const int k = filling.batch.count;
+    filling.abcd56[k] = kept.abcd[0];
+    filling.abcd60[k] = kept.abcd[1];
+    filling.abcd_out[k] = abcd;
+    filling.e_out[k] = e;
+    filling.batch.count_in(data);
 }
 
 TORVANIX_SPREAD_TARGET sha1_blocks_done run(std::uint32_t state[5], const std::uint8_t* data,
