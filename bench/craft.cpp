@@ -8,7 +8,7 @@
 // measured on every block written with the portable candidate test.
 //
 // The vectors' conditions are solved once; each block is random bits with
-// the solution's pivot bits set to meet them. The last free 64-bit word of
+// the solution's pivot bits set to meet them, found by table lookups. The last free 64-bit word of
 // the block (where no pivot lies) holds the block's number through a
 // bijective mix, so no two blocks are alike.
 #include <algorithm>
@@ -95,6 +95,7 @@ int main(int argc, char** argv)
     std::printf("\n%d conditions, %zu independent; %zu free bits\n", conditions, s.rows.size(),
                 512 - s.rows.size());
 
+    const crafted::block_maker maker(s);
     std::FILE* out = std::fopen(argv[1], "wb");
     if (out == nullptr) {
         std::printf("torvanix_craft: cannot create %s: %s\n", argv[1], std::strerror(errno));
@@ -110,7 +111,7 @@ int main(int argc, char** argv)
             crafted::bits512 free = crafted::random_bits(random);
             free[static_cast<std::size_t>(counter_word)] = mix(done + n);
             std::uint8_t* block = chunk.data() + 64 * n;
-            crafted::make_block(s, free, block);
+            maker.make(free, block);
             const std::uint32_t mask = crafted::candidate_mask(block);
             if ((mask & s.vectors) != s.vectors) {
                 std::printf("torvanix_craft: block %llu fails a chosen vector's conditions\n",

@@ -177,6 +177,84 @@ inline void make_block(const system& s, const bits512& free, std::uint8_t out[64
     }
 }
 
+// make_block for many blocks of one system, by table lookups instead of a
+// parity per row: the rows' parities over the free bits (the syndrome) are
+// the sum of one table entry per byte of the block, and the pivot bits to
+// set are the sum of one entry per byte of the syndrome that disagrees with
+// the right sides.
+struct block_maker {
+    int stride;                            // 64-bit words per syndrome
+    std::vector<std::uint64_t> syndromes;  // [byte][value][stride]
+    std::vector<std::uint64_t> rhs;        // [stride]
+    std::vector<bits512> corrections;      // [syndrome byte][value]
+    bits512 pivots;
+
+    explicit block_maker(const system& s)
+        : stride(static_cast<int>(s.rows.size() + 63) / 64),
+          syndromes(64 * 256 * static_cast<std::size_t>(stride)),
+          rhs(static_cast<std::size_t>(stride)),
+          corrections(8 * static_cast<std::size_t>(stride) * 256),
+          pivots(s.pivots)
+    {
+        const std::size_t words = static_cast<std::size_t>(stride);
+        // Column j of the rows: which rows read block bit j.
+        std::vector<std::uint64_t> columns(512 * words);
+        for (std::size_t i = 0; i < s.rows.size(); ++i) {
+            const std::uint64_t row_bit = std::uint64_t{1} << (i % 64);
+            for (int j = 0; j < 512; ++j) {
+                if (test_bit(s.rows[i].bits, j)) columns[j * words + i / 64] ^= row_bit;
+            }
+            if (s.rows[i].rhs) rhs[i / 64] ^= row_bit;
+        }
+        // Each table entry is the one for the value without its lowest bit,
+        // plus that bit's column (or pivot).
+        for (std::size_t byte = 0; byte < 64; ++byte) {
+            for (std::size_t v = 1; v < 256; ++v) {
+                const std::size_t low = static_cast<std::size_t>(std::countr_zero(v));
+                const std::uint64_t* from = &syndromes[((byte * 256) + (v & (v - 1))) * words];
+                const std::uint64_t* column = &columns[(8 * byte + low) * words];
+                std::uint64_t* to = &syndromes[(byte * 256 + v) * words];
+                for (std::size_t w = 0; w < words; ++w) to[w] = from[w] ^ column[w];
+            }
+        }
+        for (std::size_t byte = 0; byte < 8 * words; ++byte) {
+            for (std::size_t v = 1; v < 256; ++v) {
+                const std::size_t row_index =
+                    8 * byte + static_cast<std::size_t>(std::countr_zero(v));
+                bits512& to = corrections[byte * 256 + v];
+                to = corrections[byte * 256 + (v & (v - 1))];
+                if (row_index < s.rows.size()) flip_bit(to, s.rows[row_index].pivot);
+            }
+        }
+    }
+
+    void make(const bits512& free, std::uint8_t out[64]) const
+    {
+        const std::size_t words = static_cast<std::size_t>(stride);
+        bits512 x;
+        std::uint64_t syndrome[8] = {};  // room for 512 rows
+        for (std::size_t m = 0; m < 8; ++m) {
+            x[m] = free[m] & ~pivots[m];
+            for (std::size_t b = 0; b < 8; ++b) {
+                const std::size_t value = (x[m] >> (8 * b)) & 0xFF;
+                const std::uint64_t* entry = &syndromes[((8 * m + b) * 256 + value) * words];
+                for (std::size_t w = 0; w < words; ++w) syndrome[w] ^= entry[w];
+            }
+        }
+        for (std::size_t w = 0; w < words; ++w) {
+            const std::uint64_t wrong = syndrome[w] ^ rhs[w];
+            for (std::size_t b = 0; b < 8; ++b) {
+                xor_into(x, corrections[(8 * w + b) * 256 + ((wrong >> (8 * b)) & 0xFF)]);
+            }
+        }
+        for (std::size_t m = 0; m < 8; ++m) {
+            for (std::size_t b = 0; b < 8; ++b) {
+                out[8 * m + b] = static_cast<std::uint8_t>(x[m] >> (56 - 8 * b));
+            }
+        }
+    }
+};
+
 inline bits512 random_bits(std::mt19937_64& random)
 {
     bits512 x;
