@@ -305,4 +305,17 @@ inline std::vector<int> largest_compatible_set(std::mt19937_64& random, int trie
     return best;
 }
 
+// `k` compatible vectors, sorted: part of a set found greedily in a random
+// order. Empty when a thousand orders gave no set that large.
+inline std::vector<int> random_compatible_set(std::mt19937_64& random, std::size_t k)
+{
+    std::vector<int> set;
+    for (int t = 0; t < 1000 && set.size() < k; ++t) set = largest_compatible_set(random, 1);
+    if (set.size() < k) return {};
+    std::shuffle(set.begin(), set.end(), random);
+    set.resize(k);
+    std::sort(set.begin(), set.end());
+    return set;
+}
+
 }  // namespace crafted
