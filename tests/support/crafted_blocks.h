@@ -20,6 +20,7 @@
 #include <bitset>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -57,22 +58,32 @@ inline int parity(const bits512& x, const bits512& y)
 inline constexpr int expanded_words = 65;
 using expansion_table = std::array<std::array<bits512, 32>, expanded_words>;
 
+constexpr bool conditions_within_table()
+{
+    for (const sha1_dv_condition& c : sha1_dv_conditions) {
+        if (c.a >= expanded_words || c.b >= expanded_words) return false;
+    }
+    return true;
+}
+static_assert(conditions_within_table());
+
 inline const expansion_table& expansion()
 {
-    static const expansion_table table = [] {
-        expansion_table t{};
+    // 130 KiB: built on the heap once, not on the stack.
+    static const std::unique_ptr<const expansion_table> table = [] {
+        auto t = std::make_unique<expansion_table>();
         for (int w = 0; w < 16; ++w) {
-            for (int k = 0; k < 32; ++k) flip_bit(t[w][k], bit_of(w, k));
+            for (int k = 0; k < 32; ++k) flip_bit((*t)[w][k], bit_of(w, k));
         }
         for (int w = 16; w < expanded_words; ++w) {
             for (int k = 0; k < 32; ++k) {
                 const int from = (k + 31) % 32;  // rotation left by one
-                for (int back : {3, 8, 14, 16}) xor_into(t[w][k], t[w - back][from]);
+                for (int back : {3, 8, 14, 16}) xor_into((*t)[w][k], (*t)[w - back][from]);
             }
         }
-        return t;
+        return std::unique_ptr<const expansion_table>(std::move(t));
     }();
-    return table;
+    return *table;
 }
 
 // One equation: the block bits in `bits` sum to `rhs`.
