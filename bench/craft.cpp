@@ -6,6 +6,7 @@
 // which the check confirms the most candidates, its slowest case. Prints
 // which vectors were chosen and how many pass per block on average,
 // measured on every block written with the portable candidate test.
+// OUT_FILE must not exist yet.
 //
 // The vectors' conditions are solved once; each block is random bits with
 // the solution's pivot bits set to meet them, found by table lookups. The last free 64-bit word of
@@ -96,7 +97,9 @@ int main(int argc, char** argv)
                 512 - s.rows.size());
 
     const crafted::block_maker maker(s);
-    std::FILE* out = std::fopen(argv[1], "wb");
+    // Never over an existing file: a mistyped name would lose it. On a
+    // failure the file, ours alone, is removed again.
+    std::FILE* out = std::fopen(argv[1], "wbx");
     if (out == nullptr) {
         std::printf("torvanix_craft: cannot create %s: %s\n", argv[1], std::strerror(errno));
         return 1;
