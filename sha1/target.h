@@ -57,3 +57,10 @@
 // barrier and gets the plain expression.
 #define TORVANIX_OPAQUE(x) __asm__("" : "+r"(x))
 #endif
+
+// GCC and Clang give vector types, NEON's among them, the arithmetic and
+// bitwise operators of their elements, which the vector forms of the
+// collision check use; elsewhere those forms fall back to the plain one.
+#if defined(__GNUC__)
+#define TORVANIX_VECTOR_OPERATORS 1
+#endif
