@@ -56,20 +56,34 @@ TORVANIX_ALWAYS_INLINE neon_row_indices row_indices()
     return {vld1q_u8(low), vld1q_u8(top)};
 }
 
-// Keeps block `block`'s row bytes from its message groups 8 to 16 (W[32..67],
-// group j holding W[4j..4j+3] from the bottom lane up).
-TORVANIX_ALWAYS_INLINE void keep_rows(const uint32x4_t (&groups)[9], const neon_row_indices& index,
+// A block's message groups 8 to 16 (W[32..67], group j holding W[4j..4j+3]
+// from the bottom lane up), as the rounds store them for keep_rows: the
+// groups each table lookup reads side by side, so that one load brings them
+// back as its table.
+struct neon_kept_groups {
+    alignas(16) std::uint32_t words[9][4];
+
+    // Where group j goes: groups 9, 11, 13, 15, then 10, 12, 14, 16, then 8.
+    static constexpr int slot(int group)
+    {
+        return group == 8 ? 8 : group % 2 == 1 ? (group - 9) / 2 : 4 + (group - 10) / 2;
+    }
+};
+
+// Keeps block `block`'s row bytes from its groups.
+TORVANIX_ALWAYS_INLINE void keep_rows(const neon_kept_groups& groups, const neon_row_indices& index,
                                       neon_batch_rows& rows, int block)
 {
-    const uint8x16x4_t odd = {{vreinterpretq_u8_u32(groups[1]), vreinterpretq_u8_u32(groups[3]),
-                               vreinterpretq_u8_u32(groups[5]), vreinterpretq_u8_u32(groups[7])}};
-    const uint8x16x4_t even = {{vreinterpretq_u8_u32(groups[2]), vreinterpretq_u8_u32(groups[4]),
-                                vreinterpretq_u8_u32(groups[6]), vreinterpretq_u8_u32(groups[8])}};
+    // Loads the tables as stored, instead of letting the compiler build them
+    // out of the registers the groups came from, through memory anyway.
+    TORVANIX_FROM_MEMORY(groups.words);
+    const uint8x16x4_t odd = vld1q_u8_x4(reinterpret_cast<const std::uint8_t*>(groups.words[0]));
+    const uint8x16x4_t even = vld1q_u8_x4(reinterpret_cast<const std::uint8_t*>(groups.words[4]));
     vst1q_u8(rows.bytes[neon_batch_rows::low_1to4][block], vqtbl4q_u8(odd, index.low));
     vst1q_u8(rows.bytes[neon_batch_rows::top_1to4][block], vqtbl4q_u8(odd, index.top));
     vst1q_u8(rows.bytes[neon_batch_rows::low_5to8][block], vqtbl4q_u8(even, index.low));
     vst1q_u8(rows.bytes[neon_batch_rows::top_5to8][block], vqtbl4q_u8(even, index.top));
-    vst1q_lane_u32(&rows.w35[block], groups[0], 3);
+    rows.w35[block] = groups.words[8][3];
 }
 
 // One transposition stage between rows a and b = a + distance: a's bits

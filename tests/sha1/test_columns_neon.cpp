@@ -32,8 +32,11 @@ void expect_columns_match(const std::vector<words>& blocks, int count)
         sha1_dv_batch_columns columns = {};
         const int n = static_cast<int>(std::min<std::size_t>(count, blocks.size() - first));
         for (int b = 0; b < n; ++b) {
-            uint32x4_t groups[9];
-            for (int g = 0; g < 9; ++g) groups[g] = vld1q_u32(blocks[first + b].w + 4 * g);
+            sha1_dv::neon_kept_groups groups;
+            for (int g = 0; g < 9; ++g) {
+                std::memcpy(groups.words[sha1_dv::neon_kept_groups::slot(8 + g)],
+                            blocks[first + b].w + 4 * g, 16);
+            }
             sha1_dv::keep_rows(groups, index, rows, b);
         }
         sha1_dv::columns_of_batch(rows, n, columns);
