@@ -1,6 +1,7 @@
-// The NEON columns and candidate test of the ARMv8 transform against the
-// plain C++ ones, and the ARMv8 detecting transform wherever the attacked
-// block falls in its batches. Built for aarch64 only.
+// The NEON columns and candidate test against the plain C++ ones, and the
+// ARMv8 detecting transform wherever the attacked block falls in its batch.
+// Built for aarch64 only.
+#include <array>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -13,20 +14,13 @@
 
 namespace {
 
-// Words 32..67 of a block's schedule, the ones its groups 8 to 16 hold.
-struct words {
-    std::uint32_t w[36];
-    std::uint32_t& at(int t) { return w[t - 32]; }
-};
+using schedule_words = std::array<std::uint32_t, 36>;  // W[32..67]: groups 8 to 16
+constexpr std::uint32_t read_bits = 0x3FFFFFFF;        // of a column, by the check
 
-// The check reads bits 0..29 of each column.
-constexpr std::uint32_t read_bits = 0x3FFFFFFF;
-
-// Puts the blocks through the NEON columns, `count` at a time, and compares
-// every read bit of every block's columns with the portable columns.
-void expect_columns_match(const std::vector<words>& blocks, int count)
+// Puts the blocks through the NEON columns, `count` per batch, and compares
+// every read bit of their columns with the portable columns.
+void expect_columns_match(const std::vector<schedule_words>& blocks, int count)
 {
-    const sha1_dv::neon_row_indices index = sha1_dv::row_indices();
     for (std::size_t first = 0; first < blocks.size(); first += count) {
         sha1_dv::neon_batch_rows rows;
         sha1_dv_batch_columns columns = {};
@@ -34,15 +28,14 @@ void expect_columns_match(const std::vector<words>& blocks, int count)
         for (int b = 0; b < n; ++b) {
             sha1_dv::neon_kept_groups groups;
             for (int g = 0; g < 9; ++g) {
-                std::memcpy(groups.words[sha1_dv::neon_kept_groups::slot(8 + g)],
-                            blocks[first + b].w + 4 * g, 16);
+                std::memcpy(groups.words[groups.slot(8 + g)], &blocks[first + b][4 * g], 16);
             }
-            sha1_dv::keep_rows(groups, index, rows, b);
+            sha1_dv::keep_rows(groups, sha1_dv::row_indices(), rows, b);
         }
         sha1_dv::columns_of_batch(rows, n, columns);
         for (int b = 0; b < n; ++b) {
             std::uint32_t expected[sha1_dv::column_count];
-            sha1_dv::columns_portable(blocks[first + b].w + (sha1_dv::first_word - 32), expected);
+            sha1_dv::columns_portable(&blocks[first + b][sha1_dv::first_word - 32], expected);
             for (int c = 0; c < sha1_dv::column_count; ++c) {
                 ASSERT_EQ(columns[c][b] & read_bits, expected[c])
                     << "block " << first + b << " of " << n << ", column " << c;
@@ -51,81 +44,48 @@ void expect_columns_match(const std::vector<words>& blocks, int count)
     }
 }
 
-// Every read bit alone, all zero, all ones, sparse, dense and random words;
-// the words and bits the check does not read are set where the read ones are
-// clear and the other way round, so that nothing leaks from them.
+// Read bits all clear or all set, alone with one of them flipped, under
+// unread bits (of read and unread words) all clear or all set; then sparse,
+// dense and random words. Full batches and short ones.
 TEST(NeonColumns, EqualPortableColumns)
 {
-    std::mt19937 random(31);
-    std::vector<words> blocks;
-    auto with_unread = [](words w, std::uint32_t unread) {
-        for (int t = 32; t < 67 + 1; ++t) {
-            const bool word_read =
-                t >= sha1_dv::first_word && t < sha1_dv::first_word + sha1_dv::word_count;
-            const std::uint32_t read_mask = word_read ? 0x700000FFu : 0;
-            w.at(t) = (w.at(t) & read_mask) | (unread & ~read_mask);
-        }
-        return w;
-    };
-    for (std::uint32_t unread : {0u, 0xFFFFFFFFu}) {
-        words zero = {};
-        blocks.push_back(with_unread(zero, unread));
-        words ones;
-        for (auto& x : ones.w) x = 0xFFFFFFFF;
-        blocks.push_back(with_unread(ones, unread));
-        for (int k = 0; k < sha1_dv::word_count; ++k) {
-            for (int c = 0; c < sha1_dv::column_count; ++c) {
-                words single = {};
-                single.at(sha1_dv::first_word + k) = std::uint32_t{1} << sha1_dv::column_bit(c);
-                blocks.push_back(with_unread(single, unread));
-                words hole;
-                for (auto& x : hole.w) x = 0xFFFFFFFF;
-                hole.at(sha1_dv::first_word + k) ^= std::uint32_t{1} << sha1_dv::column_bit(c);
-                blocks.push_back(with_unread(hole, unread));
+    std::vector<schedule_words> blocks;
+    for (std::uint32_t fill : {0u, ~0u}) {
+        for (std::uint32_t unread : {0u, ~0u}) {
+            for (int k = -1; k < sha1_dv::word_count; ++k) {
+                for (int c = 0; c < (k < 0 ? 1 : sha1_dv::column_count); ++c) {
+                    schedule_words w;
+                    for (int t = 32; t < 68; ++t) {
+                        const bool read = t >= sha1_dv::first_word &&
+                                          t < sha1_dv::first_word + sha1_dv::word_count;
+                        const std::uint32_t mask = read ? 0x700000FFu : 0;
+                        w[t - 32] = (fill & mask) | (unread & ~mask);
+                    }
+                    if (k >= 0) w[sha1_dv::first_word - 32 + k] ^= 1u << sha1_dv::column_bit(c);
+                    blocks.push_back(w);
+                }
             }
         }
     }
-    for (int i = 0; i < 300; ++i) {
-        words sparse;
-        words dense;
-        words any;
-        for (int n = 0; n < 36; ++n) {
+    std::mt19937 random(31);
+    for (int i = 0; i < 900; ++i) {
+        schedule_words w;
+        for (auto& x : w) {
             const std::uint32_t a = random(), b = random(), c = random();
-            sparse.w[n] = a & b & c;
-            dense.w[n] = a | b | c;
-            any.w[n] = a;
+            x = i % 3 == 0 ? a & b & c : i % 3 == 1 ? a | b | c : a;
         }
-        blocks.push_back(sparse);
-        blocks.push_back(dense);
-        blocks.push_back(any);
+        blocks.push_back(w);
     }
-    // Full batches, and short ones whose last four are rounded up.
     for (int count : {sha1_dv_batch_size, 1, 3, 5, 6, 7, 13}) {
         SCOPED_TRACE(count);
         expect_columns_match(blocks, count);
     }
 }
 
-// A schedule's W[35..64] made to meet every condition of one vector, by
-// flipping for each condition a bit that no earlier one has set.
-void meet_conditions(std::uint32_t W[80], const sha1_disturbance_vector& dv)
-{
-    std::uint32_t fixed[80] = {};
-    for (int n = 0; n < dv.condition_count; ++n) {
-        const sha1_dv_condition& c = sha1_dv_conditions[dv.first_condition + n];
-        const std::uint32_t wrong = (((W[c.a] >> c.i) ^ (W[c.b] >> c.j)) & 1) ^ c.v;
-        if ((fixed[c.b] >> c.j & 1) == 0) {
-            W[c.b] ^= wrong << c.j;
-        } else {
-            W[c.a] ^= wrong << c.i;
-        }
-        fixed[c.a] |= std::uint32_t{1} << c.i;
-        fixed[c.b] |= std::uint32_t{1} << c.j;
-    }
-}
-
-// Four blocks per vector give every block the one-block mask, whatever the
-// unread top bits of its columns hold, with every vector seen passing.
+// Four blocks per vector give every block its one-block mask, whatever the
+// unread top bits of its columns hold. Most blocks are made to meet one
+// vector's conditions (flipping for each a bit no earlier one has set), so
+// that every vector is seen passing.
 TEST(NeonCandidates, EqualOneBlockTestInEveryLane)
 {
     std::mt19937 random(5);
@@ -136,9 +96,18 @@ TEST(NeonCandidates, EqualOneBlockTestInEveryLane)
         for (int b = 0; b < sha1_dv_batch_size; ++b) {
             std::uint32_t W[80];
             for (auto& w : W) w = static_cast<std::uint32_t>(random());
-            // Most blocks meet some vector's conditions; the rest are random.
-            if ((round + b) % 5 != 0) {
-                meet_conditions(W, sha1_disturbance_vectors[(round * 16 + b) % sha1_dv_count]);
+            const sha1_disturbance_vector& dv = sha1_disturbance_vectors[(round * 16 + b) % 32];
+            std::uint32_t fixed[80] = {};
+            for (int n = 0; (round + b) % 5 != 0 && n < dv.condition_count; ++n) {
+                const sha1_dv_condition& c = sha1_dv_conditions[dv.first_condition + n];
+                const std::uint32_t wrong = (((W[c.a] >> c.i) ^ (W[c.b] >> c.j)) & 1) ^ c.v;
+                if ((fixed[c.b] >> c.j & 1) == 0) {
+                    W[c.b] ^= wrong << c.j;
+                } else {
+                    W[c.a] ^= wrong << c.i;
+                }
+                fixed[c.a] |= 1u << c.i;
+                fixed[c.b] |= 1u << c.j;
             }
             std::uint32_t one[sha1_dv::column_count];
             sha1_dv::columns_portable(W + sha1_dv::first_word, one);
@@ -159,44 +128,32 @@ TEST(NeonCandidates, EqualOneBlockTestInEveryLane)
 
 #if TORVANIX_HW_SHA1_BUILT
 
-template <std::size_t N>
-std::vector<std::uint8_t> bytes_of(const unsigned char (&file)[N])
-{
-    return {file, file + N};
-}
-
-// Starting the detecting transform at every block of a collision file (the
-// blocks before it compressed plainly) moves the attacked block to every
-// place its batch can hold it up to there; the run must stop where the
-// portable one stops, with the same chaining value, and the blocks after
-// the attacked one must run on in the next call.
+// Starting at every block of a collision file (followed by random blocks),
+// the earlier blocks compressed plainly, puts the attacked block at every
+// place of a batch up to its own: the ARMv8 detecting transform must stop
+// where the portable one stops, with the same chaining value, and run on.
 TEST(Armv8Detecting, StopsAtTheAttackedBlockWhereverItFalls)
 {
-    bool armv8_usable = false;
     const sha1_transform_list list = sha1_usable_transforms();
-    for (int i = 0; i < list.count; ++i) {
-        armv8_usable = armv8_usable || list.entries[i].detecting == sha1_detect_armv8;
-    }
-    if (!armv8_usable) GTEST_SKIP() << "no ARMv8 SHA1 instructions";
-
+    if (list.entries[0].detecting != sha1_detect_armv8) GTEST_SKIP() << "no SHA1 instructions";
     std::mt19937 random(77);
-    for (std::vector<std::uint8_t> file : {bytes_of(shattered_1), bytes_of(shattered_2),
-                                           bytes_of(sha_mbles_1), bytes_of(sha_mbles_2)}) {
-        // Random blocks after the file: batches go on past the attacked one.
-        for (int i = 0; i < 64 * 21; ++i) file.push_back(static_cast<std::uint8_t>(random()));
-        const std::size_t total = file.size() / 64;
+    for (const unsigned char* file : {shattered_1, shattered_2, sha_mbles_1, sha_mbles_2}) {
+        const std::size_t size =
+            file == shattered_1 || file == shattered_2 ? sizeof shattered_1 : sizeof sha_mbles_1;
+        std::vector<std::uint8_t> input(file, file + size);
+        for (int i = 0; i < 64 * 21; ++i) input.push_back(static_cast<std::uint8_t>(random()));
+        const std::size_t total = input.size() / 64;
         int attacks = 0;
         for (std::size_t start = 0; start < total; ++start) {
             std::uint32_t expected[5];
             std::memcpy(expected, sha1_initial_hash, sizeof expected);
-            sha1_transform_portable(expected, file.data(), start);
+            sha1_transform_portable(expected, input.data(), start);
             std::uint32_t actual[5];
             std::memcpy(actual, expected, sizeof actual);
-            std::size_t at = start;
-            while (at < total) {
+            for (std::size_t at = start; at < total;) {
                 const sha1_blocks_done e =
-                    sha1_detect_portable(expected, &file[64 * at], total - at);
-                const sha1_blocks_done a = sha1_detect_armv8(actual, &file[64 * at], total - at);
+                    sha1_detect_portable(expected, &input[64 * at], total - at);
+                const sha1_blocks_done a = sha1_detect_armv8(actual, &input[64 * at], total - at);
                 ASSERT_EQ(a.blocks, e.blocks) << "from block " << start;
                 ASSERT_EQ(a.attacked, e.attacked) << "from block " << start;
                 ASSERT_EQ(std::memcmp(actual, expected, sizeof actual), 0)
@@ -205,8 +162,7 @@ TEST(Armv8Detecting, StopsAtTheAttackedBlockWhereverItFalls)
                 at += e.blocks;
             }
         }
-        // The file's attacked block, seen from every start before it.
-        EXPECT_GT(attacks, 2);
+        EXPECT_GT(attacks, 2);  // the attacked block, seen from every start before it
     }
 }
 
