@@ -1,6 +1,6 @@
-// The NEON columns and candidate test against the plain C++ ones, and the
-// ARMv8 detecting transform wherever the attacked block falls in its batch.
-// Built for aarch64 only.
+// The NEON columns and candidate test against the plain C++ ones. Built for
+// aarch64 only; the ARMv8 transform itself is compared with the portable one
+// by the transform and collision tests.
 #include <array>
 #include <cstring>
 #include <random>
@@ -8,9 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "collision_files.h"
 #include "sha1/collision/columns_neon.h"
-#include "sha1/transform.h"
 
 namespace {
 
@@ -125,47 +123,5 @@ TEST(NeonCandidates, EqualOneBlockTestInEveryLane)
     }
     EXPECT_EQ(seen, 0xFFFFFFFFu);
 }
-
-#if TORVANIX_HW_SHA1_BUILT
-
-// Starting at every block of a collision file (followed by random blocks),
-// the earlier blocks compressed plainly, puts the attacked block at every
-// place of a batch up to its own: the ARMv8 detecting transform must stop
-// where the portable one stops, with the same chaining value, and run on.
-TEST(Armv8Detecting, StopsAtTheAttackedBlockWhereverItFalls)
-{
-    const sha1_transform_list list = sha1_usable_transforms();
-    if (list.entries[0].detecting != sha1_detect_armv8) GTEST_SKIP() << "no SHA1 instructions";
-    std::mt19937 random(77);
-    for (const unsigned char* file : {shattered_1, shattered_2, sha_mbles_1, sha_mbles_2}) {
-        const std::size_t size =
-            file == shattered_1 || file == shattered_2 ? sizeof shattered_1 : sizeof sha_mbles_1;
-        std::vector<std::uint8_t> input(file, file + size);
-        for (int i = 0; i < 64 * 21; ++i) input.push_back(static_cast<std::uint8_t>(random()));
-        const std::size_t total = input.size() / 64;
-        int attacks = 0;
-        for (std::size_t start = 0; start < total; ++start) {
-            std::uint32_t expected[5];
-            std::memcpy(expected, sha1_initial_hash, sizeof expected);
-            sha1_transform_portable(expected, input.data(), start);
-            std::uint32_t actual[5];
-            std::memcpy(actual, expected, sizeof actual);
-            for (std::size_t at = start; at < total;) {
-                const sha1_blocks_done e =
-                    sha1_detect_portable(expected, &input[64 * at], total - at);
-                const sha1_blocks_done a = sha1_detect_armv8(actual, &input[64 * at], total - at);
-                ASSERT_EQ(a.blocks, e.blocks) << "from block " << start;
-                ASSERT_EQ(a.attacked, e.attacked) << "from block " << start;
-                ASSERT_EQ(std::memcmp(actual, expected, sizeof actual), 0)
-                    << "from block " << start;
-                attacks += e.attacked ? 1 : 0;
-                at += e.blocks;
-            }
-        }
-        EXPECT_GT(attacks, 2);  // the attacked block, seen from every start before it
-    }
-}
-
-#endif
 
 }  // namespace
