@@ -23,6 +23,7 @@
 
 #include <arm_neon.h>
 
+#include <bit>
 #include <cstdint>
 
 #include "sha1/collision.h"
@@ -30,6 +31,11 @@
 #include "sha1/target.h"
 
 namespace sha1_dv {
+
+// The row bytes are picked by their place in the 32-bit lanes, low byte
+// first, as a little-endian processor lays the lanes out.
+static_assert(std::endian::native == std::endian::little,
+              "NEON columns assume little-endian lanes");
 
 // What the batch keeps of each block for its columns: four kinds of row bytes
 // (low or top bytes of rows 1-4, or of rows 5-7 and the next eighth's row 0),
