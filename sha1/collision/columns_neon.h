@@ -1,5 +1,5 @@
-// Internal to the SHA-1 engine: the collision check's columns from message
-// groups held in NEON registers, for the ARMv8 transform, and the candidate
+// Internal to the SHA-1 engine: the collision check's columns in NEON, from
+// the message groups the ARMv8 transform's rounds compute, and the candidate
 // test of four blocks per vector.
 //
 // The columns are a bit transposition. Cut W[35..66] into four eighths of
@@ -13,7 +13,7 @@
 // one register, stored as it is into the batch.
 //
 // Per block, four table lookups gather those row bytes from the message
-// groups as the rounds leave them: row i of eighth g for i = 1..4 is word
+// groups, as the rounds store them: row i of eighth g for i = 1..4 is word
 // lane i - 1 of group 9 + 2g, and rows 5..7 with row 0 of eighth g + 1 are
 // the lanes of group 10 + 2g. A block's row bytes go to memory lane by lane
 // in rows order, so one de-interleaving load (ld4) per kind takes the rows
