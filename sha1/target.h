@@ -64,3 +64,10 @@
 #include <cstdint>
 typedef std::uint32_t sha1_sixteen_words __attribute__((vector_size(64)));
 #endif
+
+// GCC and Clang give vector types, NEON's among them, the arithmetic and
+// bitwise operators of their elements, which the vector forms of the
+// collision check use; elsewhere those forms fall back to the plain one.
+#if defined(__GNUC__)
+#define TORVANIX_VECTOR_OPERATORS 1
+#endif

@@ -1,0 +1,127 @@
+// The NEON columns and candidate test against the plain C++ ones. Built for
+// aarch64 only; the ARMv8 transform itself is compared with the portable one
+// by the transform and collision tests.
+#include <array>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "sha1/collision/columns_neon.h"
+
+namespace {
+
+using schedule_words = std::array<std::uint32_t, 36>;  // W[32..67]: groups 8 to 16
+constexpr std::uint32_t read_bits = 0x3FFFFFFF;        // of a column, by the check
+
+// Puts the blocks through the NEON columns, `count` per batch, and compares
+// every read bit of their columns with the portable columns.
+void expect_columns_match(const std::vector<schedule_words>& blocks, int count)
+{
+    for (std::size_t first = 0; first < blocks.size(); first += count) {
+        sha1_dv::neon_batch_rows rows;
+        sha1_dv_batch_columns columns = {};
+        const int n = static_cast<int>(std::min<std::size_t>(count, blocks.size() - first));
+        for (int b = 0; b < n; ++b) {
+            sha1_dv::neon_kept_groups groups;
+            for (int g = 0; g < 9; ++g) {
+                std::memcpy(groups.words[groups.slot(8 + g)], &blocks[first + b][4 * g], 16);
+            }
+            sha1_dv::keep_rows(groups, sha1_dv::row_indices(), rows, b);
+        }
+        sha1_dv::columns_of_batch(rows, n, columns);
+        for (int b = 0; b < n; ++b) {
+            std::uint32_t expected[sha1_dv::column_count];
+            sha1_dv::columns_portable(&blocks[first + b][sha1_dv::first_word - 32], expected);
+            for (int c = 0; c < sha1_dv::column_count; ++c) {
+                ASSERT_EQ(columns[c][b] & read_bits, expected[c])
+                    << "block " << first + b << " of " << n << ", column " << c;
+            }
+        }
+    }
+}
+
+// Read bits all clear or all set, alone with one of them flipped, under
+// unread bits (of read and unread words) all clear or all set; then sparse,
+// dense and random words. Full batches and short ones.
+TEST(NeonColumns, EqualPortableColumns)
+{
+    std::vector<schedule_words> blocks;
+    for (std::uint32_t fill : {0u, ~0u}) {
+        for (std::uint32_t unread : {0u, ~0u}) {
+            for (int k = -1; k < sha1_dv::word_count; ++k) {
+                for (int c = 0; c < (k < 0 ? 1 : sha1_dv::column_count); ++c) {
+                    schedule_words w;
+                    for (int t = 32; t < 68; ++t) {
+                        const bool read = t >= sha1_dv::first_word &&
+                                          t < sha1_dv::first_word + sha1_dv::word_count;
+                        const std::uint32_t mask = read ? 0x700000FFu : 0;
+                        w[t - 32] = (fill & mask) | (unread & ~mask);
+                    }
+                    if (k >= 0) w[sha1_dv::first_word - 32 + k] ^= 1u << sha1_dv::column_bit(c);
+                    blocks.push_back(w);
+                }
+            }
+        }
+    }
+    std::mt19937 random(31);
+    for (int i = 0; i < 900; ++i) {
+        schedule_words w;
+        for (auto& x : w) {
+            const std::uint32_t a = random(), b = random(), c = random();
+            x = i % 3 == 0 ? a & b & c : i % 3 == 1 ? a | b | c : a;
+        }
+        blocks.push_back(w);
+    }
+    for (int count : {sha1_dv_batch_size, 1, 3, 5, 6, 7, 13}) {
+        SCOPED_TRACE(count);
+        expect_columns_match(blocks, count);
+    }
+}
+
+// Four blocks per vector give every block its one-block mask, whatever the
+// unread top bits of its columns hold. Most blocks are made to meet one
+// vector's conditions (flipping for each a bit no earlier one has set), so
+// that every vector is seen passing.
+TEST(NeonCandidates, EqualOneBlockTestInEveryLane)
+{
+    std::mt19937 random(5);
+    std::uint32_t seen = 0;
+    for (int round = 0; round < 400; ++round) {
+        sha1_dv_batch_columns columns;
+        std::uint32_t expected[sha1_dv_batch_size];
+        for (int b = 0; b < sha1_dv_batch_size; ++b) {
+            std::uint32_t W[80];
+            for (auto& w : W) w = static_cast<std::uint32_t>(random());
+            const sha1_disturbance_vector& dv = sha1_disturbance_vectors[(round * 16 + b) % 32];
+            std::uint32_t fixed[80] = {};
+            for (int n = 0; (round + b) % 5 != 0 && n < dv.condition_count; ++n) {
+                const sha1_dv_condition& c = sha1_dv_conditions[dv.first_condition + n];
+                const std::uint32_t wrong = (((W[c.a] >> c.i) ^ (W[c.b] >> c.j)) & 1) ^ c.v;
+                if ((fixed[c.b] >> c.j & 1) == 0) {
+                    W[c.b] ^= wrong << c.j;
+                } else {
+                    W[c.a] ^= wrong << c.i;
+                }
+                fixed[c.a] |= 1u << c.i;
+                fixed[c.b] |= 1u << c.j;
+            }
+            std::uint32_t one[sha1_dv::column_count];
+            sha1_dv::columns_portable(W + sha1_dv::first_word, one);
+            for (int c = 0; c < sha1_dv::column_count; ++c) {
+                columns[c][b] = one[c] | (static_cast<std::uint32_t>(random()) & ~read_bits);
+            }
+            expected[b] = sha1_dv::candidates(one);
+            seen |= expected[b];
+        }
+        std::uint32_t actual[sha1_dv_batch_size];
+        sha1_dv_candidates_batch_neon(columns, actual);
+        for (int b = 0; b < sha1_dv_batch_size; ++b) {
+            ASSERT_EQ(actual[b], expected[b]) << "round " << round << ", block " << b;
+        }
+    }
+    EXPECT_EQ(seen, 0xFFFFFFFFu);
+}
+
+}  // namespace
