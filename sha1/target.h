@@ -58,16 +58,11 @@
 // instead of rebuilt as a constant the compiler knows. MSVC has no such
 // barrier and gets the plain expression.
 #define TORVANIX_OPAQUE(x) __asm__("" : "+r"(x))
-// The compiler's generic vectors: sixteen 32-bit words, for the collision
-// check's AVX-512 forms.
+// GCC and Clang have generic vector types and give vector types, NEON's
+// among them, the arithmetic and bitwise operators of their elements, which
+// the vector forms of the collision check use; elsewhere those forms fall
+// back to the plain one. Sixteen 32-bit words serve the AVX-512 forms.
 #define TORVANIX_SHA1_HAVE_VECTOR_TYPES 1
 #include <cstdint>
 typedef std::uint32_t sha1_sixteen_words __attribute__((vector_size(64)));
-#endif
-
-// GCC and Clang give vector types, NEON's among them, the arithmetic and
-// bitwise operators of their elements, which the vector forms of the
-// collision check use; elsewhere those forms fall back to the plain one.
-#if defined(__GNUC__)
-#define TORVANIX_VECTOR_OPERATORS 1
 #endif

@@ -1,7 +1,5 @@
 // The collision check's candidate masks for sixteen blocks at once, in
 // AVX-512 vectors of sixteen 32-bit elements, one block per element.
-#include <immintrin.h>
-
 #include <cstring>
 
 // GCC notes that passing 64-byte vectors between functions compiled without
@@ -17,9 +15,12 @@
 #endif
 
 #include "sha1/collision/candidates.h"
-#include "sha1/collision/columns_avx512.h"
 
 #if defined(TORVANIX_SHA1_X86) && defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
+
+#include <immintrin.h>
+
+#include "sha1/collision/columns_avx512.h"
 
 using sixteen_words = sha1_sixteen_words;
 

@@ -176,7 +176,7 @@ TORVANIX_ALWAYS_INLINE void columns_of_batch(neon_batch_rows& rows, int count,
 
 }  // namespace sha1_dv
 
-#if defined(TORVANIX_VECTOR_OPERATORS)
+#if defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
 
 // The candidate masks of a batch's blocks, four blocks per vector.
 inline void sha1_dv_candidates_batch_neon(const sha1_dv_batch_columns& columns,
