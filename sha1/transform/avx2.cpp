@@ -35,10 +35,10 @@ namespace {
 using pair_table = std::uint32_t[160];
 
 // A pair's schedule: the round table, and the plain message groups 8 to 16
-// of both blocks that the collision check reads.
+// of both blocks that the collision check reads, merged in twos.
 struct pair_schedule {
     alignas(32) pair_table wk;
-    __m256i kept[9];
+    sha1_dv::kept_pair_groups kept;
 };
 
 constexpr int pair_index(int t, int block) { return (t / 4) * 8 + 4 * block + t % 4; }
@@ -54,17 +54,20 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE __m256i rotl_lanes(__m256i x)
     return _mm256_or_si256(_mm256_slli_epi32(x, N), _mm256_srli_epi32(x, 32 - N));
 }
 
-// Stores schedule group G of both blocks, plus the round constant, into the
-// round table.
+// Stores schedule group G of both blocks (in the ring `w`), plus the round
+// constant, into the round table, and keeps groups 8 to 16 for the
+// collision check: the odd ones merged with the group before, which the
+// ring still holds. (The plain transform never reads them; the compiler
+// drops that work there.)
 template <int G>
-TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void store_group(const __m256i& words,
+TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void store_group(const __m256i (&w)[8],
                                                              pair_schedule& schedule,
                                                              const vector_constants& c)
 {
     _mm256_store_si256(reinterpret_cast<__m256i*>(schedule.wk + 8 * G),
-                       _mm256_add_epi32(words, c.k[G / 5]));
+                       _mm256_add_epi32(w[G % 8], c.k[G / 5]));
     if constexpr (G >= 8 && G <= 16) {
-        schedule.kept[G - 8] = words;
+        sha1_dv::keep_pair_group<false, G>(w[(G + 7) % 8], w[G % 8], schedule.kept);
     }
 }
 
@@ -101,7 +104,7 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void schedule_group(__m256i (&w)[8],
             _mm256_xor_si256(w[(G - 7) % 8], w[G % 8]));
         w[G % 8] = rotl_lanes<2>(x);
     }
-    store_group<G>(w[G % 8], wk, c);
+    store_group<G>(w, wk, c);
 }
 
 template <int... G>
@@ -183,39 +186,50 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE sha1_blocks_done run(std::uint32_t s
 
     schedule_pair(std::make_integer_sequence<int, 20>{}, w, tables[0], data,
                   blocks > 1 ? data + 64 : data, c);
-    for (std::size_t done = 0, pair = 0; done < blocks; ++pair) {
-        const pair_schedule& schedule = tables[pair % 2];
-        pair_schedule& next = tables[(pair + 1) % 2];
-        TORVANIX_FROM_MEMORY(schedule.wk);
+    pair_schedule* schedule = &tables[0];
+    pair_schedule* next = &tables[1];
+    // The batch's next free place: always even before a pair, since only
+    // the last block of the input runs alone.
+    int slot = 0;
+    for (std::size_t done = 0; done < blocks;) {
+        TORVANIX_FROM_MEMORY(schedule->wk);
         const std::size_t left = blocks - done;
         // Where the batch keeps what the check needs of these blocks; unused
         // when not detecting.
-        std::uint32_t(&first_before60)[5] = batch.before60[batch.count];
-        std::uint32_t(&second_before60)[5] = batch.before60[batch.count + 1];
+        std::uint32_t(*before60)[5] = batch.before60 + slot;
         if (left == 1) {
-            one_block<0>(v, schedule.wk, w, next, data, data, first_before60, c);
+            one_block<0>(v, schedule->wk, w, *next, data, data, before60[0], c);
         } else {
             const std::uint8_t* next_first = left > 2 ? data + 128 : data;
             const std::uint8_t* next_second = left > 3 ? data + 192 : next_first;
-            one_block<0>(v, schedule.wk, w, next, next_first, next_second, first_before60, c);
-            for (int i = 0; i < 5; ++i) batch.out[batch.count][i] = v[i];
-            one_block<1>(v, schedule.wk, w, next, next_first, next_second, second_before60, c);
+            one_block<0>(v, schedule->wk, w, *next, next_first, next_second, before60[0], c);
+            if constexpr (Detect) {
+                for (int i = 0; i < 5; ++i) batch.out[slot][i] = v[i];
+                batch.block[slot] = data;
+                ++slot;
+            }
+            one_block<1>(v, schedule->wk, w, *next, next_first, next_second, before60[1], c);
+            data += 64;
         }
-        const std::size_t ran = left == 1 ? 1 : 2;
-        done += ran;
+        done += left == 1 ? 1 : 2;
         if constexpr (Detect) {
-            sha1_dv::columns_from_pair_groups<false>(schedule.kept, batch.columns, batch.count);
-            if (ran == 2) batch.count_in(data);
-            for (int i = 0; i < 5; ++i) batch.out[batch.count][i] = v[i];
-            batch.count_in(data + 64 * (ran - 1));
-            if (batch.count == sha1_dv_batch_size || done == blocks) {
+            sha1_dv::columns_from_kept_pair(schedule->kept, batch.columns, slot & ~1);
+            for (int i = 0; i < 5; ++i) batch.out[slot][i] = v[i];
+            batch.block[slot] = data;
+            ++slot;
+            if (slot == sha1_dv_batch_size || done == blocks) {
+                batch.count = slot;
+                slot = 0;
                 if (const std::size_t upto =
                         sha1_dv_check_batch(batch, sha1_dv_candidates_batch_avx2, done, state)) {
                     return {upto, true};
                 }
             }
         }
-        data += 64 * ran;
+        data += 64;
+        pair_schedule* const ran = schedule;
+        schedule = next;
+        next = ran;
     }
 
     for (int i = 0; i < 5; ++i) {
