@@ -55,6 +55,8 @@ void sha1_dv_candidates_batch_portable(const sha1_dv_batch_columns& columns,
                                        std::uint32_t (&candidates)[sha1_dv_batch_size]);
 void sha1_dv_candidates_batch_avx2(const sha1_dv_batch_columns& columns,
                                    std::uint32_t (&candidates)[sha1_dv_batch_size]);
+void sha1_dv_candidates_batch_avx512vl(const sha1_dv_batch_columns& columns,
+                                       std::uint32_t (&candidates)[sha1_dv_batch_size]);
 
 // Blocks compressed but not yet checked, up to sha1_dv_batch_size: what the batch check
 // and the confirmation need of each. A transform writes block `count`'s

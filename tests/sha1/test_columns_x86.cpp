@@ -164,6 +164,7 @@ TEST(ColumnsX86, BatchCandidateTestsEqualTheOneBlockTest)
     const Form forms[] = {
         {"portable", sha1_dv_candidates_batch_portable, true},
         {"avx2", sha1_dv_candidates_batch_avx2, cpu.avx2},
+        {"avx512vl", sha1_dv_candidates_batch_avx512vl, cpu.avx512vl},
     };
     std::mt19937 random(8);
     std::uint32_t seen = 0;
