@@ -22,7 +22,7 @@
 //
 // The AVX2 forms run two blocks at once, the first block's groups in the low
 // 128-bit half of each register and the second's in the high half; a
-// transform can merge groups in twos as it computes them (keep_pair_groups)
+// transform can merge groups in twos as it computes them (keep_pair_group)
 // and take the columns later from the five registers that leaves.
 namespace sha1_dv {
 
