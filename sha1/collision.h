@@ -55,6 +55,9 @@ void sha1_dv_candidates_batch_portable(const sha1_dv_batch_columns& columns,
                                        std::uint32_t (&candidates)[sha1_dv_batch_size]);
 void sha1_dv_candidates_batch_avx2(const sha1_dv_batch_columns& columns,
                                    std::uint32_t (&candidates)[sha1_dv_batch_size]);
+// With AVX-512 F and VL, eight blocks in a 256-bit vector.
+void sha1_dv_candidates_batch_avx512vl(const sha1_dv_batch_columns& columns,
+                                       std::uint32_t (&candidates)[sha1_dv_batch_size]);
 // With AVX-512, sixteen blocks in one vector.
 void sha1_dv_candidates_batch_avx512(const sha1_dv_batch_columns& columns,
                                      std::uint32_t (&candidates)[sha1_dv_batch_size]);

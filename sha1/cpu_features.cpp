@@ -97,6 +97,7 @@ sha1_cpu_features sha1_read_cpu_features()
                                    (xgetbv0() & xcr0_sse_avx) == xcr0_sse_avx;
             f.avx2 = ymm_saved && has(l7.ebx, leaf7_ebx_avx2 | leaf7_ebx_bmi1 | leaf7_ebx_bmi2);
             const bool zmm_saved = ymm_saved && (xgetbv0() & xcr0_avx512) == xcr0_avx512;
+            f.avx512vl = zmm_saved && has(l7.ebx, leaf7_ebx_avx512f | leaf7_ebx_avx512vl);
             f.avx512 = zmm_saved &&
                        has(l7.ebx, leaf7_ebx_avx512f | leaf7_ebx_avx512bw | leaf7_ebx_avx512vl) &&
                        has(l7.ecx, leaf7_ecx_avx512vbmi);

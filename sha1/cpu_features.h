@@ -9,6 +9,9 @@ struct sha1_cpu_features {
     // AVX-512 F, VL, BW and VBMI, with the OS saving the ZMM registers and
     // mask registers, and GFNI (its 512-bit forms need AVX-512 too).
     bool avx512;
+    // AVX-512 F and VL alone, with the OS saving the ZMM and mask registers
+    // (Skylake-SP has them, without VBMI and GFNI).
+    bool avx512vl;
     bool gfni;
     bool armv8_sha1;
 };

@@ -28,9 +28,11 @@
 #define TORVANIX_TARGET_SSSE3
 #define TORVANIX_TARGET_AVX2
 #define TORVANIX_TARGET_AVX512
+#define TORVANIX_TARGET_AVX512VL
 #define TORVANIX_TARGET_SHANI_AVX512
 #define TORVANIX_TARGET_SHANI_AVX2
 #define TORVANIX_ALWAYS_INLINE __forceinline
+#define TORVANIX_NEVER_INLINE __declspec(noinline)
 #define TORVANIX_FROM_MEMORY(table) _ReadWriteBarrier()
 #define TORVANIX_OPAQUE(x) ((void)0)
 #else
@@ -42,11 +44,14 @@
 // form adds those.
 #define TORVANIX_TARGET_AVX512 \
     __attribute__((target("avx2,bmi,bmi2,avx512f,avx512vl,avx512bw,avx512vbmi,gfni")))
+// AVX-512 F and VL alone (Skylake-SP and later), with AVX2 and BMI.
+#define TORVANIX_TARGET_AVX512VL __attribute__((target("avx2,bmi,bmi2,avx512f,avx512vl")))
 #define TORVANIX_TARGET_SHANI_AVX512                                       \
     __attribute__((                                                        \
         target("sha,sse4.1,ssse3,avx2,bmi,bmi2,avx512f,avx512vl,avx512bw," \
                "avx512vbmi,gfni")))
 #define TORVANIX_ALWAYS_INLINE inline __attribute__((always_inline))
+#define TORVANIX_NEVER_INLINE __attribute__((noinline))
 // Makes the compiler read `table` from memory after this point instead of
 // forwarding values it stored there from the vector registers they came
 // from: a load costs one micro-op folded into an add, an extraction from a

@@ -8,36 +8,60 @@
 #include "sha1/collision.h"
 #include "sha1/target.h"
 
+// Column c of a block, into columns[c][block], from its message groups 8 to
+// 16 (W[32..67]), four words each. `Reversed`: the first word of a group in
+// the top lane (as the SHA extensions keep them), else in the bottom lane.
+//
+// A byte shuffle of each group puts its words' low bytes, in order, in bytes
+// 0-3 and their top bytes in bytes 8-11, or, for the odd groups, in bytes
+// 4-7 and 12-15; OR-ed in twos, each register holds eight words' low bytes
+// in its low half and their top bytes in its high half. Unpacked, sixteen
+// words' low bytes fill one register and their top bytes another, moved by
+// three words to start at W[35], and each column is the byte-sign mask of a
+// copy shifted so that the column's bit is each byte's top bit.
+//
+// The AVX2 forms run two blocks at once, the first block's groups in the low
+// 128-bit half of each register and the second's in the high half; a
+// transform can merge groups in twos as it computes them (keep_pair_group)
+// and take the columns later from the five registers that leaves.
 namespace sha1_dv {
 
-// Column c of one block, into columns[c][block], from its message groups 8
-// to 16 (W[32..67]),
-// four words each. `Reversed`: the first word of a group in the top lane
-// (as the SHA extensions keep them), else in the bottom lane.
-//
-// One byte shuffle per group puts its words' low bytes, in order, in bytes
-// 0-3 and their top bytes in bytes 8-11; merged, sixteen words' low bytes
-// fill one register and their top bytes another, moved by three words to
-// start at W[35], and each column is a byte-sign mask of a shifted copy.
+// Where a group's words' bytes go: low bytes to 0-3 (or 4-7 with `Odd`), top
+// bytes to 8-11 (or 12-15), per 128-bit half.
+template <bool Reversed, bool Odd>
+TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE __m128i gather_mask()
+{
+    constexpr char z = -1;                 // a zero byte
+    constexpr char a = Reversed ? 12 : 0;  // the group's first word's low byte
+    constexpr char b = Reversed ? 8 : 4;
+    constexpr char c = Reversed ? 4 : 8;
+    constexpr char d = Reversed ? 0 : 12;
+    if constexpr (Odd) {
+        return _mm_setr_epi8(z, z, z, z, a, b, c, d, z, z, z, z, a + 3, b + 3, c + 3, d + 3);
+    } else {
+        return _mm_setr_epi8(a, b, c, d, z, z, z, z, a + 3, b + 3, c + 3, d + 3, z, z, z, z);
+    }
+}
+
 template <bool Reversed>
 TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void columns_from_groups(
     const __m128i (&groups)[9], sha1_dv_batch_columns& columns, int block)
 {
-    const __m128i gather =
-        Reversed ? _mm_set_epi8(-1, -1, -1, -1, 3, 7, 11, 15, -1, -1, -1, -1, 0, 4, 8, 12)
-                 : _mm_set_epi8(-1, -1, -1, -1, 15, 11, 7, 3, -1, -1, -1, -1, 12, 8, 4, 0);
-    __m128i g[9];
-    for (int i = 0; i < 9; ++i) g[i] = _mm_shuffle_epi8(groups[i], gather);
+    const __m128i even_mask = gather_mask<Reversed, false>();
+    const __m128i odd_mask = gather_mask<Reversed, true>();
     __m128i eight[4];  // words 32+8i..: low bytes in 0-7, top bytes in 8-15
-    for (int i = 0; i < 4; ++i) eight[i] = _mm_or_si128(g[2 * i], _mm_slli_si128(g[2 * i + 1], 4));
+    for (int i = 0; i < 4; ++i) {
+        eight[i] = _mm_or_si128(_mm_shuffle_epi8(groups[2 * i], even_mask),
+                                _mm_shuffle_epi8(groups[2 * i + 1], odd_mask));
+    }
+    const __m128i last = _mm_shuffle_epi8(groups[8], even_mask);  // W[64..67]
     const __m128i low0 = _mm_unpacklo_epi64(eight[0], eight[1]);  // W[32..47]
     const __m128i low1 = _mm_unpacklo_epi64(eight[2], eight[3]);  // W[48..63]
     const __m128i top0 = _mm_unpackhi_epi64(eight[0], eight[1]);
     const __m128i top1 = _mm_unpackhi_epi64(eight[2], eight[3]);
-    const __m128i low2 = g[8];  // W[64..67]
-    const __m128i top2 = _mm_srli_si128(g[8], 8);
-    const __m128i lows[2] = {_mm_alignr_epi8(low1, low0, 3), _mm_alignr_epi8(low2, low1, 3)};
-    const __m128i tops[2] = {_mm_alignr_epi8(top1, top0, 3), _mm_alignr_epi8(top2, top1, 3)};
+    const __m128i lows[2] = {_mm_alignr_epi8(low1, low0, 3), _mm_alignr_epi8(last, low1, 3)};
+    const __m128i tops[2] = {_mm_alignr_epi8(top1, top0, 3),
+                             _mm_alignr_epi8(_mm_srli_si128(last, 8), top1, 3)};
     for (int c = 0; c < column_count; ++c) {
         const __m128i* bytes = c < 8 ? lows : tops;
         const __m128i shift = _mm_cvtsi32_si128(7 - column_bit(c) % 8);
@@ -48,36 +72,43 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void columns_from_groups(
     }
 }
 
-}  // namespace sha1_dv
+// Both blocks' groups 8 to 16 merged in twos: groups 8+2i and 9+2i in
+// pairs[i], group 16 alone in pairs[4].
+struct kept_pair_groups {
+    __m256i pairs[5];
+};
 
-namespace sha1_dv {
-
-// The same for two blocks at once, into blocks `block` and `block + 1`,
-// from groups holding the first block's words in the low 128-bit half and
-// the second's in the high half (`Reversed` as above, per half).
-template <bool Reversed>
-TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void columns_from_pair_groups(
-    const __m256i (&groups)[9], sha1_dv_batch_columns& columns, int block)
+// Merges group G (8 to 16) into `kept` once it is computed, with group G - 1
+// (which `previous` holds) for the odd ones.
+template <bool Reversed, int G>
+TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void keep_pair_group(const __m256i& previous,
+                                                                 const __m256i& group,
+                                                                 kept_pair_groups& kept)
 {
-    const __m256i gather =
-        Reversed ? _mm256_setr_epi8(12, 8, 4, 0, -1, -1, -1, -1, 15, 11, 7, 3, -1, -1, -1, -1, 12,
-                                    8, 4, 0, -1, -1, -1, -1, 15, 11, 7, 3, -1, -1, -1, -1)
-                 : _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, 3, 7, 11, 15, -1, -1, -1, -1, 0, 4,
-                                    8, 12, -1, -1, -1, -1, 3, 7, 11, 15, -1, -1, -1, -1);
-    __m256i g[9];
-    for (int i = 0; i < 9; ++i) g[i] = _mm256_shuffle_epi8(groups[i], gather);
-    __m256i eight[4];
-    for (int i = 0; i < 4; ++i) {
-        eight[i] = _mm256_or_si256(g[2 * i], _mm256_bslli_epi128(g[2 * i + 1], 4));
+    static_assert(G >= 8 && G <= 16, "the check reads groups 8 to 16");
+    const __m256i even_mask = _mm256_broadcastsi128_si256(gather_mask<Reversed, false>());
+    if constexpr (G == 16) {
+        kept.pairs[4] = _mm256_shuffle_epi8(group, even_mask);
+    } else if constexpr (G % 2 == 1) {
+        const __m256i odd_mask = _mm256_broadcastsi128_si256(gather_mask<Reversed, true>());
+        kept.pairs[(G - 9) / 2] = _mm256_or_si256(_mm256_shuffle_epi8(previous, even_mask),
+                                                  _mm256_shuffle_epi8(group, odd_mask));
     }
+}
+
+// Columns of blocks `block` and `block + 1` from their merged groups.
+TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void columns_from_kept_pair(
+    const kept_pair_groups& kept, sha1_dv_batch_columns& columns, int block)
+{
+    const __m256i(&eight)[5] = kept.pairs;
     const __m256i low0 = _mm256_unpacklo_epi64(eight[0], eight[1]);
     const __m256i low1 = _mm256_unpacklo_epi64(eight[2], eight[3]);
     const __m256i top0 = _mm256_unpackhi_epi64(eight[0], eight[1]);
     const __m256i top1 = _mm256_unpackhi_epi64(eight[2], eight[3]);
-    const __m256i low_a = _mm256_alignr_epi8(low1, low0, 3);  // W[35..50] of each block
-    const __m256i low_b = _mm256_alignr_epi8(g[8], low1, 3);  // W[51..66]
+    const __m256i low_a = _mm256_alignr_epi8(low1, low0, 3);      // W[35..50] of each block
+    const __m256i low_b = _mm256_alignr_epi8(eight[4], low1, 3);  // W[51..66]
     const __m256i top_a = _mm256_alignr_epi8(top1, top0, 3);
-    const __m256i top_b = _mm256_alignr_epi8(_mm256_bsrli_epi128(g[8], 8), top1, 3);
+    const __m256i top_b = _mm256_alignr_epi8(_mm256_bsrli_epi128(eight[4], 8), top1, 3);
     // All 32 bytes of one block in one register.
     const __m256i lows[2] = {_mm256_permute2x128_si256(low_a, low_b, 0x20),
                              _mm256_permute2x128_si256(low_a, low_b, 0x31)};
@@ -91,6 +122,20 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void columns_from_pair_groups(
         columns[c][block + 1] =
             static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_sll_epi16(bytes[1], shift)));
     }
+}
+
+// The same from the nine groups at once.
+template <bool Reversed>
+TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void columns_from_pair_groups(
+    const __m256i (&groups)[9], sha1_dv_batch_columns& columns, int block)
+{
+    kept_pair_groups kept;
+    keep_pair_group<Reversed, 9>(groups[0], groups[1], kept);
+    keep_pair_group<Reversed, 11>(groups[2], groups[3], kept);
+    keep_pair_group<Reversed, 13>(groups[4], groups[5], kept);
+    keep_pair_group<Reversed, 15>(groups[6], groups[7], kept);
+    keep_pair_group<Reversed, 16>(groups[7], groups[8], kept);
+    columns_from_kept_pair(kept, columns, block);
 }
 
 }  // namespace sha1_dv

@@ -22,9 +22,11 @@
 
 #include <immintrin.h>
 
+#include <atomic>
 #include <utility>
 
 #include "sha1/collision/columns_x86.h"
+#include "sha1/cpu_features.h"
 #include "sha1/transform.h"
 #include "sha1/transform/rounds.h"
 
@@ -35,10 +37,10 @@ namespace {
 using pair_table = std::uint32_t[160];
 
 // A pair's schedule: the round table, and the plain message groups 8 to 16
-// of both blocks that the collision check reads.
+// of both blocks that the collision check reads, merged in twos.
 struct pair_schedule {
     alignas(32) pair_table wk;
-    __m256i kept[9];
+    sha1_dv::kept_pair_groups kept;
 };
 
 constexpr int pair_index(int t, int block) { return (t / 4) * 8 + 4 * block + t % 4; }
@@ -54,17 +56,19 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE __m256i rotl_lanes(__m256i x)
     return _mm256_or_si256(_mm256_slli_epi32(x, N), _mm256_srli_epi32(x, 32 - N));
 }
 
-// Stores schedule group G of both blocks, plus the round constant, into the
-// round table.
-template <int G>
-TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void store_group(const __m256i& words,
+// Stores schedule group G of both blocks (in the ring `w`), plus the round
+// constant, into the round table, and keeps groups 8 to 16 for the
+// collision check when detecting: the odd ones merged with the group
+// before, which the ring still holds.
+template <bool Detect, int G>
+TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void store_group(const __m256i (&w)[8],
                                                              pair_schedule& schedule,
                                                              const vector_constants& c)
 {
     _mm256_store_si256(reinterpret_cast<__m256i*>(schedule.wk + 8 * G),
-                       _mm256_add_epi32(words, c.k[G / 5]));
-    if constexpr (G >= 8 && G <= 16) {
-        schedule.kept[G - 8] = words;
+                       _mm256_add_epi32(w[G % 8], c.k[G / 5]));
+    if constexpr (Detect && G >= 8 && G <= 16) {
+        sha1_dv::keep_pair_group<false, G>(w[(G + 7) % 8], w[G % 8], schedule.kept);
     }
 }
 
@@ -72,7 +76,7 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void store_group(const __m256i& word
 // of the blocks at `first` and `second` into the ring `w` (group g in
 // w[g % 8]) and stores it into wk. The arithmetic is that of the SSSE3
 // transform's schedule_group, per half.
-template <int G>
+template <bool Detect, int G>
 TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void schedule_group(__m256i (&w)[8], pair_schedule& wk,
                                                                 const std::uint8_t* first,
                                                                 const std::uint8_t* second,
@@ -101,61 +105,82 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void schedule_group(__m256i (&w)[8],
             _mm256_xor_si256(w[(G - 7) % 8], w[G % 8]));
         w[G % 8] = rotl_lanes<2>(x);
     }
-    store_group<G>(w[G % 8], wk, c);
+    store_group<Detect, G>(w, wk, c);
 }
 
-template <int... G>
+template <bool Detect, int... G>
 TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void schedule_pair(std::integer_sequence<int, G...>,
                                                                __m256i (&w)[8], pair_schedule& wk,
                                                                const std::uint8_t* first,
                                                                const std::uint8_t* second,
                                                                const vector_constants& c)
 {
-    (schedule_group<G>(w, wk, first, second, c), ...);
+    (schedule_group<Detect, G>(w, wk, first, second, c), ...);
 }
 
 // Round T of block `Block` (0 or 1) of the pair in `wk`, and every eighth
 // round one group of the next pair's schedule into `wk_next`: the first
-// block's rounds compute groups 0-9, the second's groups 10-19. The working
-// state before round 60, where the collision check's confirmation starts,
-// is kept.
-template <int Block, int T>
+// block's rounds compute groups 0-9, the second's groups 10-19. When
+// detecting, the working state before round 60, where the collision
+// check's confirmation starts, is kept.
+template <bool Detect, int Block, int T>
 TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void round_and_schedule(
     std::uint32_t (&v)[5], const pair_table& wk, __m256i (&w)[8], pair_schedule& wk_next,
     const std::uint8_t* next_first, const std::uint8_t* next_second, std::uint32_t (&before60)[5],
     const vector_constants& c)
 {
-    if constexpr (T == 60) {
+    if constexpr (Detect && T == 60) {
         for (int i = 0; i < 5; ++i) before60[i] = v[i];  // A is v[0] in round 60
     }
     sha1_rounds::round<T, sha1_rounds::bit_ops::bmi>(v, wk[pair_index(T, Block)]);
     if constexpr (T % 8 == 0) {
-        schedule_group<10 * Block + T / 8>(w, wk_next, next_first, next_second, c);
+        schedule_group<Detect, 10 * Block + T / 8>(w, wk_next, next_first, next_second, c);
     }
 }
 
-template <int Block, int... T>
+template <bool Detect, int Block, int... T>
 TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void rounds_and_next_schedule(
     std::integer_sequence<int, T...>, std::uint32_t (&v)[5], const pair_table& wk, __m256i (&w)[8],
     pair_schedule& wk_next, const std::uint8_t* next_first, const std::uint8_t* next_second,
     std::uint32_t (&before60)[5], const vector_constants& c)
 {
-    (round_and_schedule<Block, T>(v, wk, w, wk_next, next_first, next_second, before60, c), ...);
+    (round_and_schedule<Detect, Block, T>(v, wk, w, wk_next, next_first, next_second, before60, c),
+     ...);
 }
 
 // The 80 rounds of one block of the pair, updating the chaining value `v`.
-template <int Block>
+template <bool Detect, int Block>
 TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void one_block(
     std::uint32_t (&v)[5], const pair_table& wk, __m256i (&w)[8], pair_schedule& wk_next,
     const std::uint8_t* next_first, const std::uint8_t* next_second, std::uint32_t (&before60)[5],
     const vector_constants& c)
 {
     const std::uint32_t start[5] = {v[0], v[1], v[2], v[3], v[4]};
-    rounds_and_next_schedule<Block>(std::make_integer_sequence<int, 80>{}, v, wk, w, wk_next,
-                                    next_first, next_second, before60, c);
+    rounds_and_next_schedule<Detect, Block>(std::make_integer_sequence<int, 80>{}, v, wk, w,
+                                            wk_next, next_first, next_second, before60, c);
     for (int i = 0; i < 5; ++i) {
         v[i] += start[i];
     }
+}
+
+// The candidate test of a batch: with AVX-512 VL (as on Skylake-SP, which
+// has no SHA extensions), its three-input logic saves a third of the
+// instructions. Chosen on first use, as the transform itself is: threads
+// that race on it store the same pointer.
+constinit std::atomic<sha1_dv_batch_check> chosen_check{nullptr};
+
+// Checks and empties the batch (see sha1_dv_check_batch) with that test.
+// Out of line: the loop around it keeps more in registers.
+TORVANIX_NEVER_INLINE std::size_t check_batch(sha1_dv_batch& batch, std::size_t done,
+                                              std::uint32_t state[5])
+{
+    sha1_dv_batch_check check = chosen_check.load(std::memory_order_relaxed);
+    if (check == nullptr) {
+        check = sha1_read_cpu_features().avx512vl ? sha1_dv_candidates_batch_avx512vl
+                                                  : sha1_dv_candidates_batch_avx2;
+        chosen_check.store(check, std::memory_order_relaxed);
+    }
+    return sha1_dv_check_batch(batch, check, done, state);
 }
 
 // Runs blocks a pair at a time, each pair from the schedule made while the
@@ -181,41 +206,53 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE sha1_blocks_done run(std::uint32_t s
     __m256i w[8];
     sha1_dv_batch batch;
 
-    schedule_pair(std::make_integer_sequence<int, 20>{}, w, tables[0], data,
-                  blocks > 1 ? data + 64 : data, c);
-    for (std::size_t done = 0, pair = 0; done < blocks; ++pair) {
-        const pair_schedule& schedule = tables[pair % 2];
-        pair_schedule& next = tables[(pair + 1) % 2];
-        TORVANIX_FROM_MEMORY(schedule.wk);
+    schedule_pair<Detect>(std::make_integer_sequence<int, 20>{}, w, tables[0], data,
+                          blocks > 1 ? data + 64 : data, c);
+    pair_schedule* schedule = &tables[0];
+    pair_schedule* next = &tables[1];
+    // The batch's next free place: always even before a pair, since only
+    // the last block of the input runs alone.
+    int slot = 0;
+    for (std::size_t done = 0; done < blocks;) {
+        TORVANIX_FROM_MEMORY(schedule->wk);
         const std::size_t left = blocks - done;
         // Where the batch keeps what the check needs of these blocks; unused
         // when not detecting.
-        std::uint32_t(&first_before60)[5] = batch.before60[batch.count];
-        std::uint32_t(&second_before60)[5] = batch.before60[batch.count + 1];
+        std::uint32_t(*before60)[5] = batch.before60 + slot;
         if (left == 1) {
-            one_block<0>(v, schedule.wk, w, next, data, data, first_before60, c);
+            one_block<Detect, 0>(v, schedule->wk, w, *next, data, data, before60[0], c);
         } else {
             const std::uint8_t* next_first = left > 2 ? data + 128 : data;
             const std::uint8_t* next_second = left > 3 ? data + 192 : next_first;
-            one_block<0>(v, schedule.wk, w, next, next_first, next_second, first_before60, c);
-            for (int i = 0; i < 5; ++i) batch.out[batch.count][i] = v[i];
-            one_block<1>(v, schedule.wk, w, next, next_first, next_second, second_before60, c);
+            one_block<Detect, 0>(v, schedule->wk, w, *next, next_first, next_second, before60[0],
+                                 c);
+            if constexpr (Detect) {
+                for (int i = 0; i < 5; ++i) batch.out[slot][i] = v[i];
+                batch.block[slot] = data;
+                ++slot;
+            }
+            one_block<Detect, 1>(v, schedule->wk, w, *next, next_first, next_second, before60[1],
+                                 c);
+            data += 64;
         }
-        const std::size_t ran = left == 1 ? 1 : 2;
-        done += ran;
+        done += left == 1 ? 1 : 2;
         if constexpr (Detect) {
-            sha1_dv::columns_from_pair_groups<false>(schedule.kept, batch.columns, batch.count);
-            if (ran == 2) batch.count_in(data);
-            for (int i = 0; i < 5; ++i) batch.out[batch.count][i] = v[i];
-            batch.count_in(data + 64 * (ran - 1));
-            if (batch.count == sha1_dv_batch_size || done == blocks) {
-                if (const std::size_t upto =
-                        sha1_dv_check_batch(batch, sha1_dv_candidates_batch_avx2, done, state)) {
+            sha1_dv::columns_from_kept_pair(schedule->kept, batch.columns, slot & ~1);
+            for (int i = 0; i < 5; ++i) batch.out[slot][i] = v[i];
+            batch.block[slot] = data;
+            ++slot;
+            if (slot == sha1_dv_batch_size || done == blocks) {
+                batch.count = slot;
+                slot = 0;
+                if (const std::size_t upto = check_batch(batch, done, state)) {
                     return {upto, true};
                 }
             }
         }
-        data += 64 * ran;
+        data += 64;
+        pair_schedule* const ran = schedule;
+        schedule = next;
+        next = ran;
     }
 
     for (int i = 0; i < 5; ++i) {

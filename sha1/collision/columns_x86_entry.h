@@ -1,0 +1,25 @@
+// Internal to the SHA-1 engine: the x86 column forms of columns_x86.h as
+// plain functions, for the tests, which compile without the instruction sets
+// those forms need. Each takes W[32..67] of its blocks as words and writes
+// their columns into `columns` at `block` (and `block + 1`), as the
+// transforms do. Callers check the processor first (sha1/cpu_features.h).
+#pragma once
+
+#include <cstdint>
+
+#include "sha1/collision.h"
+#include "sha1/target.h"
+
+#if defined(TORVANIX_SHA1_X86)
+
+// One block from four-word groups in SSE registers; `reversed`: each
+// group's first word in the top lane, as the SHA extensions keep them.
+void sha1_dv_columns_sse(const std::uint32_t (&words)[36], bool reversed,
+                         sha1_dv_batch_columns& columns, int block);
+
+// Two blocks from groups in AVX2 registers, the first block in the low
+// 128-bit half.
+void sha1_dv_columns_avx2_pair(const std::uint32_t (&first)[36], const std::uint32_t (&second)[36],
+                               bool reversed, sha1_dv_batch_columns& columns, int block);
+
+#endif

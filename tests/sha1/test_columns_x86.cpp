@@ -1,0 +1,216 @@
+// The x86 forms of the collision check's columns and the multi-block
+// candidate tests agree with the plain one-block forms.
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "sha1/collision.h"
+#include "sha1/collision/candidates.h"
+#include "sha1/collision/columns_x86_entry.h"
+#include "sha1/cpu_features.h"
+
+namespace {
+
+using words36 = std::uint32_t[36];  // W[32..67] of one block
+
+// The bits of each column the check reads.
+constexpr std::uint32_t read_bits = (std::uint32_t{1} << sha1_dv::word_count) - 1;
+
+#if defined(TORVANIX_SHA1_X86)
+
+struct Pattern {
+    const char* name;
+    std::vector<std::uint32_t> words;  // W[32..67]
+};
+
+// All-zero and all-ones words; each bit the columns read set alone in each
+// word the columns read (and cleared alone from all-ones); the bits next to
+// them; random words, and random words with few or with most bits set.
+std::vector<Pattern> patterns()
+{
+    std::vector<Pattern> list;
+    list.push_back({"zero", std::vector<std::uint32_t>(36, 0)});
+    list.push_back({"ones", std::vector<std::uint32_t>(36, 0xFFFFFFFFu)});
+    for (int k = 0; k < sha1_dv::word_count; ++k) {
+        for (int bit = 0; bit < 32; ++bit) {
+            std::vector<std::uint32_t> one(36, 0);
+            std::vector<std::uint32_t> hole(36, 0xFFFFFFFFu);
+            one[3 + k] = std::uint32_t{1} << bit;
+            hole[3 + k] = ~(std::uint32_t{1} << bit);
+            list.push_back({"single bit", one});
+            list.push_back({"single hole", hole});
+        }
+    }
+    // The words just outside W[35..64] set alone must not show.
+    for (int k : {0, 1, 2, 33, 34, 35}) {
+        std::vector<std::uint32_t> outside(36, 0);
+        outside[k] = 0xFFFFFFFFu;
+        list.push_back({"word outside", outside});
+    }
+    std::mt19937 random(35);
+    for (int n = 0; n < 300; ++n) {
+        std::vector<std::uint32_t> w(36);
+        for (auto& x : w) {
+            const auto r = static_cast<std::uint32_t>(random());
+            const auto s = static_cast<std::uint32_t>(random());
+            x = n % 3 == 0 ? r : n % 3 == 1 ? r & s : r | s;
+        }
+        list.push_back({"random", w});
+    }
+    return list;
+}
+
+void expected_columns(const std::vector<std::uint32_t>& words,
+                      std::uint32_t (&columns)[sha1_dv::column_count])
+{
+    sha1_dv::columns_portable(words.data() + (sha1_dv::first_word - 32), columns);
+}
+
+void copy(const std::vector<std::uint32_t>& from, words36& to)
+{
+    std::memcpy(to, from.data(), sizeof to);
+}
+
+// Columns of one block at `block`; every other block's columns untouched.
+void expect_block_columns(const sha1_dv_batch_columns& batch, int block,
+                          const std::uint32_t (&expected)[sha1_dv::column_count], int others)
+{
+    for (int c = 0; c < sha1_dv::column_count; ++c) {
+        EXPECT_EQ(batch[c][block] & read_bits, expected[c]) << "column " << c;
+        for (int b = 0; b < sha1_dv_batch_size; ++b) {
+            if (b != block && (others < 0 || b != others)) {
+                EXPECT_EQ(batch[c][b], 0xA5A5A5A5u) << "column " << c << " block " << b;
+            }
+        }
+    }
+}
+
+void fill(sha1_dv_batch_columns& batch)
+{
+    for (auto& column : batch) {
+        for (auto& c : column) c = 0xA5A5A5A5u;
+    }
+}
+
+TEST(ColumnsX86, SseFormEqualsThePortableColumns)
+{
+    if (!sha1_read_cpu_features().ssse3) GTEST_SKIP() << "no SSSE3";
+    for (const Pattern& p : patterns()) {
+        SCOPED_TRACE(p.name);
+        std::uint32_t expected[sha1_dv::column_count];
+        expected_columns(p.words, expected);
+        words36 w;
+        copy(p.words, w);
+        for (bool reversed : {false, true}) {
+            for (int block : {0, 7, sha1_dv_batch_size - 1}) {
+                sha1_dv_batch_columns batch;
+                fill(batch);
+                sha1_dv_columns_sse(w, reversed, batch, block);
+                SCOPED_TRACE(reversed ? "reversed" : "in order");
+                expect_block_columns(batch, block, expected, -1);
+                if (::testing::Test::HasFailure()) return;
+            }
+        }
+    }
+}
+
+TEST(ColumnsX86, Avx2PairFormEqualsThePortableColumns)
+{
+    if (!sha1_read_cpu_features().avx2) GTEST_SKIP() << "no AVX2";
+    const std::vector<Pattern> list = patterns();
+    for (std::size_t n = 0; n < list.size(); ++n) {
+        // Each pattern beside another one, in either place of the pair.
+        const Pattern& a = list[n];
+        const Pattern& b = list[(n * 7 + 1) % list.size()];
+        SCOPED_TRACE(a.name);
+        std::uint32_t expected_a[sha1_dv::column_count];
+        std::uint32_t expected_b[sha1_dv::column_count];
+        expected_columns(a.words, expected_a);
+        expected_columns(b.words, expected_b);
+        words36 wa;
+        words36 wb;
+        copy(a.words, wa);
+        copy(b.words, wb);
+        for (bool reversed : {false, true}) {
+            SCOPED_TRACE(reversed ? "reversed" : "in order");
+            for (int block : {0, 6, sha1_dv_batch_size - 2}) {
+                sha1_dv_batch_columns batch;
+                fill(batch);
+                sha1_dv_columns_avx2_pair(wa, wb, reversed, batch, block);
+                expect_block_columns(batch, block, expected_a, block + 1);
+                expect_block_columns(batch, block + 1, expected_b, block);
+                if (::testing::Test::HasFailure()) return;
+            }
+        }
+    }
+}
+
+#endif
+
+// Every lane of the batch tests equals the one-block test on 32-bit words,
+// on random columns (junk in the unread bits 30 and 31 included) and on
+// columns made from words that meet one vector's conditions.
+TEST(ColumnsX86, BatchCandidateTestsEqualTheOneBlockTest)
+{
+    struct Form {
+        const char* name;
+        sha1_dv_batch_check check;
+        bool usable;
+    };
+    const sha1_cpu_features cpu = sha1_read_cpu_features();
+    const Form forms[] = {
+        {"portable", sha1_dv_candidates_batch_portable, true},
+        {"avx2", sha1_dv_candidates_batch_avx2, cpu.avx2},
+        {"avx512vl", sha1_dv_candidates_batch_avx512vl, cpu.avx512vl},
+    };
+    std::mt19937 random(8);
+    std::uint32_t seen = 0;
+    for (int round = 0; round < 4000; ++round) {
+        sha1_dv_batch_columns batch;
+        for (int b = 0; b < sha1_dv_batch_size; ++b) {
+            std::uint32_t one[sha1_dv::column_count];
+            if (round % 2 == 0) {
+                for (auto& c : one) c = static_cast<std::uint32_t>(random());
+            } else {
+                // Words meeting every condition of one vector: its mask bit
+                // passes, and the others' often do too.
+                const sha1_disturbance_vector& dv =
+                    sha1_disturbance_vectors[(round + b) % sha1_dv_count];
+                std::uint32_t W[80];
+                for (auto& w : W) w = static_cast<std::uint32_t>(random());
+                for (int pass = 0; pass < 4; ++pass) {
+                    for (int n = 0; n < dv.condition_count; ++n) {
+                        const sha1_dv_condition& c = sha1_dv_conditions[dv.first_condition + n];
+                        const std::uint32_t wrong = (((W[c.a] >> c.i) ^ (W[c.b] >> c.j)) & 1) ^ c.v;
+                        W[c.b] ^= wrong << c.j;
+                    }
+                }
+                sha1_dv::columns_portable(W + sha1_dv::first_word, one);
+                for (auto& c : one) c |= static_cast<std::uint32_t>(random()) & ~read_bits;
+            }
+            for (int c = 0; c < sha1_dv::column_count; ++c) batch[c][b] = one[c];
+        }
+        std::uint32_t expected[sha1_dv_batch_size];
+        for (int b = 0; b < sha1_dv_batch_size; ++b) {
+            std::uint32_t one[sha1_dv::column_count];
+            for (int c = 0; c < sha1_dv::column_count; ++c) one[c] = batch[c][b];
+            expected[b] = sha1_dv::candidates(one);
+            seen |= expected[b];
+        }
+        for (const Form& form : forms) {
+            if (!form.usable) continue;
+            std::uint32_t actual[sha1_dv_batch_size];
+            form.check(batch, actual);
+            for (int b = 0; b < sha1_dv_batch_size; ++b) {
+                ASSERT_EQ(actual[b], expected[b])
+                    << form.name << " round " << round << " lane " << b;
+            }
+        }
+    }
+    EXPECT_EQ(seen, 0xFFFFFFFFu);  // every vector passed somewhere
+}
+
+}  // namespace
