@@ -80,14 +80,13 @@ inline void backwards(state& s, const std::uint32_t* W, std::integer_sequence<in
     (step_backward<last - N>(s, W[last - N]), ...);
 }
 
-// Whether the partner block along vector `v` (whose check starts before step
-// Testt, from the block's own state there) collides with the block.
+// Whether the partner block with expanded message `partner`, whose check
+// starts before step Testt from the state `start` it shares there with the
+// block, collides with the block, which ended in `ihv_out`.
 template <int Testt>
-bool partner_collides(const state& start, const std::uint32_t W[80], int v,
+bool partner_collides(const state& start, const std::uint32_t partner[80],
                       const std::uint32_t ihv_out[5])
 {
-    std::uint32_t partner[80];
-    for (int t = 0; t < 80; ++t) partner[t] = W[t] ^ differences.dm[v][t];
     // The partner's chaining input: back from the shared state.
     state back = start;
     backwards<0>(back, partner, std::make_integer_sequence<int, Testt>{});
@@ -98,6 +97,33 @@ bool partner_collides(const state& start, const std::uint32_t W[80], int v,
            back.c + forward.c == ihv_out[2] && back.d + forward.d == ihv_out[3] &&
            back.e + forward.e == ihv_out[4];
 }
+
+// The same along vector `v` of the block with expanded message W.
+template <int Testt>
+bool partner_collides(const state& start, const std::uint32_t W[80], int v,
+                      const std::uint32_t ihv_out[5])
+{
+    std::uint32_t partner[80];
+    for (int t = 0; t < 80; ++t) partner[t] = W[t] ^ differences.dm[v][t];
+    return partner_collides<Testt>(start, partner, ihv_out);
+}
+
+// The vector whose candidate bit is bit k of the mask.
+struct vector_by_mask_bit {
+    std::uint8_t v[32];
+    constexpr std::uint8_t operator[](int bit) const { return v[bit]; }
+};
+
+constexpr vector_by_mask_bit make_vector_by_mask_bit()
+{
+    vector_by_mask_bit table{};
+    for (int v = 0; v < sha1_dv_count; ++v) {
+        table.v[sha1_disturbance_vectors[v].mask_bit] = static_cast<std::uint8_t>(v);
+    }
+    return table;
+}
+
+constexpr vector_by_mask_bit mask_bit_vector = make_vector_by_mask_bit();
 
 constexpr bool checks_start_at_58_or_65()
 {
@@ -157,19 +183,115 @@ bool sha1_dv_collides_from(const std::uint32_t before60[5], const std::uint8_t* 
     return any_partner_collides(before58, before65, W, candidates, ihv_out);
 }
 
-std::size_t sha1_dv_check_batch(sha1_dv_batch& batch, sha1_dv_batch_check check, std::size_t done,
+namespace {
+
+inline std::uint32_t load_be32(const std::uint8_t* p)
+{
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
+           std::uint32_t{p[3]};
+}
+
+// Whether the candidate in lane `l` of the queue collides, in plain C++.
+bool lane_collides(const sha1_dv_queue& queue, int l)
+{
+    std::uint32_t partner[80];
+    for (int t = 0; t < 16; ++t) partner[t] = queue.partner[t][l];
+    for (int t = 16; t < 80; ++t) {
+        partner[t] =
+            std::rotl(partner[t - 3] ^ partner[t - 8] ^ partner[t - 14] ^ partner[t - 16], 1);
+    }
+    std::uint32_t own[7];  // the block's own W[58..64]
+    for (int i = 0; i < 7; ++i) own[i] = partner[58 + i] ^ queue.own_difference[i][l];
+    std::uint32_t out[5];
+    for (int i = 0; i < 5; ++i) out[i] = queue.out[i][l];
+    state start = {queue.before60[0][l], queue.before60[1][l], queue.before60[2][l],
+                   queue.before60[3][l], queue.before60[4][l]};
+    if (queue.from58[l] != 0) {
+        step_backward<59>(start, own[1]);
+        step_backward<58>(start, own[0]);
+        return partner_collides<58>(start, partner, out);
+    }
+    step_forward<60>(start, own[2]);
+    step_forward<61>(start, own[3]);
+    step_forward<62>(start, own[4]);
+    step_forward<63>(start, own[5]);
+    step_forward<64>(start, own[6]);
+    return partner_collides<65>(start, partner, out);
+}
+
+std::uint32_t confirm_scalar(sha1_dv_queue& queue, int count)
+{
+    std::uint32_t collide = 0;
+    for (int l = 0; l < count; ++l) {
+        if (lane_collides(queue, l)) collide |= std::uint32_t{1} << l;
+    }
+    return collide;
+}
+
+// Confirms the queue's candidates; if one collides, writes the chaining
+// value after the first one's block into `state` and returns its count.
+std::size_t drain(sha1_dv_queue& queue, const sha1_dv_confirm_form& form, std::uint32_t state[5])
+{
+    const int count = queue.count;
+    queue.count = 0;
+    const std::uint32_t collide = form.confirm(queue, count);
+    if (collide == 0) return 0;
+    const int l = std::countr_zero(collide);
+    for (int i = 0; i < 5; ++i) state[i] = queue.out[i][l];
+    return queue.done[l];
+}
+
+}  // namespace
+
+const sha1_dv_confirm_form sha1_dv_confirm_scalar = {1, confirm_scalar};
+
+void sha1_dv_queue_push(sha1_dv_queue& queue, const std::uint32_t before60[5],
+                        const std::uint8_t* block, int v, const std::uint32_t out[5],
+                        std::size_t done)
+{
+    const int l = queue.count++;
+    for (int t = 0; t < 16; ++t) {
+        queue.partner[t][l] = load_be32(block + 4 * t) ^ differences.dm[v][t];
+    }
+    for (int i = 0; i < 7; ++i) queue.own_difference[i][l] = differences.dm[v][58 + i];
+    for (int i = 0; i < 5; ++i) {
+        queue.before60[i][l] = before60[i];
+        queue.out[i][l] = out[i];
+    }
+    queue.from58[l] = sha1_disturbance_vectors[v].testt == 58 ? ~std::uint32_t{0} : 0;
+    queue.done[l] = done;
+}
+
+std::size_t sha1_dv_check_batch(sha1_dv_batch& batch, sha1_dv_batch_check check,
+                                const sha1_dv_confirm_form& confirm, std::size_t done, bool last,
                                 std::uint32_t state[5])
 {
     std::uint32_t candidates[sha1_dv_batch_size];
     check(batch.columns, candidates);
     const int count = batch.count;
     batch.count = 0;
+    if (confirm.lanes <= 1) {
+        // One block at a time: its words expanded once for all its candidates.
+        for (int b = 0; b < count; ++b) {
+            if (candidates[b] != 0 && sha1_dv_collides_from(batch.before60[b], batch.block[b],
+                                                            candidates[b], batch.out[b])) {
+                for (int i = 0; i < 5; ++i) state[i] = batch.out[b][i];
+                return done - static_cast<std::size_t>(count - 1 - b);
+            }
+        }
+        return 0;
+    }
+    sha1_dv_queue& queue = batch.queue;
     for (int b = 0; b < count; ++b) {
-        if (candidates[b] != 0 &&
-            sha1_dv_collides_from(batch.before60[b], batch.block[b], candidates[b], batch.out[b])) {
-            for (int i = 0; i < 5; ++i) state[i] = batch.out[b][i];
-            return done - static_cast<std::size_t>(count - 1 - b);
+        for (std::uint32_t left = candidates[b]; left != 0; left &= left - 1) {
+            const int v = mask_bit_vector[std::countr_zero(left)];
+            sha1_dv_queue_push(queue, batch.before60[b], batch.block[b], v, batch.out[b],
+                               done - static_cast<std::size_t>(count - 1 - b));
+            if (queue.count == confirm.lanes) {
+                if (const std::size_t upto = drain(queue, confirm, state)) return upto;
+            }
         }
     }
+    if (last && queue.count != 0) return drain(queue, confirm, state);
     return 0;
 }

@@ -210,7 +210,8 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE sha1_blocks_done run(std::uint32_t s
             batch.count_in(data + 64 * (ran - 1));
             if (batch.count == sha1_dv_batch_size || done == blocks) {
                 if (const std::size_t upto =
-                        sha1_dv_check_batch(batch, sha1_dv_candidates_batch_avx2, done, state)) {
+                        sha1_dv_check_batch(batch, sha1_dv_candidates_batch_avx2,
+                                            sha1_dv_confirm_avx2, done, done == blocks, state)) {
                     return {upto, true};
                 }
             }

@@ -150,8 +150,9 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void add_to_batch(sha1_dv_batch& ba
 
 // Runs blocks; with `Detect`, checks each block and stops after the first
 // that completes a collision attack. The check runs on eight blocks at once
-// through `Check`.
-template <bool Detect, batch_columns_fn Columns, sha1_dv_batch_check Check>
+// through `Check`, and confirms candidates with `Confirm`.
+template <bool Detect, batch_columns_fn Columns, sha1_dv_batch_check Check,
+          const sha1_dv_confirm_form* Confirm>
 TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI sha1_blocks_done run(std::uint32_t state[5],
                                                                   const std::uint8_t* data,
                                                                   std::size_t blocks)
@@ -178,7 +179,8 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI sha1_blocks_done run(std::uint32_t 
             add_to_batch(batch, groups, kept, abcd, e, data);
             if (batch.count == sha1_dv_batch_size || done + 1 == blocks) {
                 Columns(groups, batch.count, batch.columns);
-                if (const std::size_t upto = sha1_dv_check_batch(batch, Check, done + 1, state)) {
+                if (const std::size_t upto = sha1_dv_check_batch(batch, Check, *Confirm, done + 1,
+                                                                 done + 1 == blocks, state)) {
                     return {upto, true};
                 }
             }
@@ -194,7 +196,8 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI sha1_blocks_done run(std::uint32_t 
 TORVANIX_TARGET_SHANI void sha1_transform_shani(std::uint32_t state[5], const std::uint8_t* data,
                                                 std::size_t blocks)
 {
-    run<false, columns_of_batch_sse, sha1_dv_candidates_batch_portable>(state, data, blocks);
+    run<false, columns_of_batch_sse, sha1_dv_candidates_batch_portable, &sha1_dv_confirm_scalar>(
+        state, data, blocks);
 }
 
 // Where AVX2 is there too, the check of eight blocks runs in its vectors.
@@ -202,14 +205,16 @@ TORVANIX_TARGET_SHANI sha1_blocks_done sha1_detect_shani(std::uint32_t state[5],
                                                          const std::uint8_t* data,
                                                          std::size_t blocks)
 {
-    return run<true, columns_of_batch_avx2, sha1_dv_candidates_batch_avx2>(state, data, blocks);
+    return run<true, columns_of_batch_avx2, sha1_dv_candidates_batch_avx2, &sha1_dv_confirm_avx2>(
+        state, data, blocks);
 }
 
 TORVANIX_TARGET_SHANI sha1_blocks_done sha1_detect_shani_sse(std::uint32_t state[5],
                                                              const std::uint8_t* data,
                                                              std::size_t blocks)
 {
-    return run<true, columns_of_batch_sse, sha1_dv_candidates_batch_portable>(state, data, blocks);
+    return run<true, columns_of_batch_sse, sha1_dv_candidates_batch_portable,
+               &sha1_dv_confirm_scalar>(state, data, blocks);
 }
 
 #endif
