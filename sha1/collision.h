@@ -58,16 +58,13 @@ void sha1_dv_candidates_batch_avx2(const sha1_dv_batch_columns& columns,
 
 // Candidates waiting for confirmation, across the batches of one transform
 // call, so that a vector form confirms a full vector of them at once. Each
-// lane is one (block, vector) pair, in the order the blocks ran; what its confirmation needs is
-// copied in, so the batch's places can be reused. Lane l of a row is element [row][l].
+// lane is one (block, vector) pair, in the order the blocks ran. The block
+// stays where the transform read it; what the batch kept of it is copied in,
+// so the batch's places can be reused. Lane l of a row is element [row][l].
 inline constexpr int sha1_dv_queue_size = 16;
 struct sha1_dv_queue {
-    // The partner block's first 16 words: the block's words XOR the vector's
-    // message difference. The rest follow by the message expansion.
-    std::uint32_t partner[16][sha1_dv_queue_size];
-    // The vector's difference in words 58..64: XORed with the partner's
-    // words there, the block's own words, which step the kept state.
-    std::uint32_t own_difference[7][sha1_dv_queue_size];
+    const std::uint8_t* block[sha1_dv_queue_size];
+    std::uint32_t vector[sha1_dv_queue_size];       // index into sha1_disturbance_vectors
     std::uint32_t before60[5][sha1_dv_queue_size];  // block's working state before step 60
     std::uint32_t out[5][sha1_dv_queue_size];       // chaining value after the block
     // All ones where the vector's check starts before step 58, zero where

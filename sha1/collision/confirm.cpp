@@ -1,6 +1,7 @@
 // Confirmation of collision-attack candidates: rebuilds the partner block
 // that a disturbance vector implies and tests whether the two collide.
 #include "sha1/collision.h"
+#include "sha1/collision/differences.h"
 #include "sha1/collision/disturbance_vectors.h"
 
 #include <bit>
@@ -21,26 +22,6 @@ constexpr std::uint32_t round_function(int t, std::uint32_t b, std::uint32_t c, 
     if (t < 40 || t >= 60) return b ^ c ^ d;
     return (b & c) | (b & d) | (c & d);
 }
-
-// The 80 message differences of every vector, expanded from its first 16.
-struct expanded_differences {
-    std::uint32_t dm[sha1_dv_count][80];
-};
-
-constexpr expanded_differences expand_differences()
-{
-    expanded_differences e{};
-    for (int v = 0; v < sha1_dv_count; ++v) {
-        for (int t = 0; t < 16; ++t) e.dm[v][t] = sha1_disturbance_vectors[v].dm[t];
-        for (int t = 16; t < 80; ++t) {
-            e.dm[v][t] =
-                std::rotl(e.dm[v][t - 3] ^ e.dm[v][t - 8] ^ e.dm[v][t - 14] ^ e.dm[v][t - 16], 1);
-        }
-    }
-    return e;
-}
-
-constexpr expanded_differences differences = expand_differences();
 
 // A working state (A, B, C, D, E) before some step.
 struct state {
@@ -80,13 +61,14 @@ inline void backwards(state& s, const std::uint32_t* W, std::integer_sequence<in
     (step_backward<last - N>(s, W[last - N]), ...);
 }
 
-// Whether the partner block with expanded message `partner`, whose check
-// starts before step Testt from the state `start` it shares there with the
-// block, collides with the block, which ended in `ihv_out`.
+// Whether the partner block along vector `v` (whose check starts before step
+// Testt, from the block's own state there) collides with the block.
 template <int Testt>
-bool partner_collides(const state& start, const std::uint32_t partner[80],
+bool partner_collides(const state& start, const std::uint32_t W[80], int v,
                       const std::uint32_t ihv_out[5])
 {
+    std::uint32_t partner[80];
+    for (int t = 0; t < 80; ++t) partner[t] = W[t] ^ sha1_dv_differences.dm[v][t];
     // The partner's chaining input: back from the shared state.
     state back = start;
     backwards<0>(back, partner, std::make_integer_sequence<int, Testt>{});
@@ -96,16 +78,6 @@ bool partner_collides(const state& start, const std::uint32_t partner[80],
     return back.a + forward.a == ihv_out[0] && back.b + forward.b == ihv_out[1] &&
            back.c + forward.c == ihv_out[2] && back.d + forward.d == ihv_out[3] &&
            back.e + forward.e == ihv_out[4];
-}
-
-// The same along vector `v` of the block with expanded message W.
-template <int Testt>
-bool partner_collides(const state& start, const std::uint32_t W[80], int v,
-                      const std::uint32_t ihv_out[5])
-{
-    std::uint32_t partner[80];
-    for (int t = 0; t < 80; ++t) partner[t] = W[t] ^ differences.dm[v][t];
-    return partner_collides<Testt>(start, partner, ihv_out);
 }
 
 // The vector whose candidate bit is bit k of the mask.
@@ -185,38 +157,22 @@ bool sha1_dv_collides_from(const std::uint32_t before60[5], const std::uint8_t* 
 
 namespace {
 
-inline std::uint32_t load_be32(const std::uint8_t* p)
-{
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
-           std::uint32_t{p[3]};
-}
-
 // Whether the candidate in lane `l` of the queue collides, in plain C++.
 bool lane_collides(const sha1_dv_queue& queue, int l)
 {
-    std::uint32_t partner[80];
-    for (int t = 0; t < 16; ++t) partner[t] = queue.partner[t][l];
-    for (int t = 16; t < 80; ++t) {
-        partner[t] =
-            std::rotl(partner[t - 3] ^ partner[t - 8] ^ partner[t - 14] ^ partner[t - 16], 1);
-    }
-    std::uint32_t own[7];  // the block's own W[58..64]
-    for (int i = 0; i < 7; ++i) own[i] = partner[58 + i] ^ queue.own_difference[i][l];
+    std::uint32_t W[80];
+    sha1_expand(queue.block[l], W);
+    const int v = static_cast<int>(queue.vector[l]);
     std::uint32_t out[5];
     for (int i = 0; i < 5; ++i) out[i] = queue.out[i][l];
     state start = {queue.before60[0][l], queue.before60[1][l], queue.before60[2][l],
                    queue.before60[3][l], queue.before60[4][l]};
-    if (queue.from58[l] != 0) {
-        step_backward<59>(start, own[1]);
-        step_backward<58>(start, own[0]);
-        return partner_collides<58>(start, partner, out);
+    if (sha1_disturbance_vectors[v].testt == 58) {
+        backwards<58>(start, W, std::make_integer_sequence<int, 2>{});
+        return partner_collides<58>(start, W, v, out);
     }
-    step_forward<60>(start, own[2]);
-    step_forward<61>(start, own[3]);
-    step_forward<62>(start, own[4]);
-    step_forward<63>(start, own[5]);
-    step_forward<64>(start, own[6]);
-    return partner_collides<65>(start, partner, out);
+    forwards<60>(start, W, std::make_integer_sequence<int, 5>{});
+    return partner_collides<65>(start, W, v, out);
 }
 
 std::uint32_t confirm_scalar(sha1_dv_queue& queue, int count)
@@ -250,10 +206,8 @@ void sha1_dv_queue_push(sha1_dv_queue& queue, const std::uint32_t before60[5],
                         std::size_t done)
 {
     const int l = queue.count++;
-    for (int t = 0; t < 16; ++t) {
-        queue.partner[t][l] = load_be32(block + 4 * t) ^ differences.dm[v][t];
-    }
-    for (int i = 0; i < 7; ++i) queue.own_difference[i][l] = differences.dm[v][58 + i];
+    queue.block[l] = block;
+    queue.vector[l] = static_cast<std::uint32_t>(v);
     for (int i = 0; i < 5; ++i) {
         queue.before60[i][l] = before60[i];
         queue.out[i][l] = out[i];

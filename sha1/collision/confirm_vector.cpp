@@ -10,20 +10,26 @@
 // 65 back to 58 that retraces, exactly, the steps just taken: a step is
 // invertible.) Seven steps more than where the check starts at 58, but no
 // lane waits for another.
+
+// GCC notes that passing 32- and 64-byte vectors between functions compiled
+// without AVX would differ; every function here that takes or returns them
+// is inlined into a form that has AVX2 or AVX-512. (The note is given where
+// the templates stand, so it is silenced for the whole file.)
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+
 #include "sha1/collision.h"
 #include "sha1/target.h"
 
 #if defined(TORVANIX_SHA1_X86) && defined(__GNUC__)
 
+#include <immintrin.h>
+
 #include <cstring>
 #include <utility>
 
-// GCC notes that passing 32- and 64-byte vectors between functions compiled
-// without AVX would differ; every function here is inlined into a form that
-// has AVX2 or AVX-512. (The note is given where the templates stand.)
-#if !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wpsabi"
-#endif
+#include "sha1/collision/differences.h"
 
 namespace {
 
@@ -47,13 +53,13 @@ TORVANIX_ALWAYS_INLINE V load(const std::uint32_t* p)
 }
 
 template <typename V>
-TORVANIX_ALWAYS_INLINE void store(std::uint32_t* p, V v)
+TORVANIX_ALWAYS_INLINE void store(std::uint32_t* p, const V& v)
 {
     std::memcpy(p, &v, sizeof v);
 }
 
 template <int N, typename V>
-TORVANIX_ALWAYS_INLINE V rotl(V x)
+TORVANIX_ALWAYS_INLINE V rotl(const V& x)
 {
     return (x << N) | (x >> (32 - N));
 }
@@ -65,7 +71,7 @@ constexpr std::uint32_t round_constant = T < 20   ? 0x5A827999
                                                   : 0xCA62C1D6;
 
 template <int T, typename V>
-TORVANIX_ALWAYS_INLINE V round_function(V b, V c, V d)
+TORVANIX_ALWAYS_INLINE V round_function(const V& b, const V& c, const V& d)
 {
     if constexpr (T < 20) {
         return d ^ (b & (c ^ d));
@@ -82,7 +88,7 @@ struct state {
 };
 
 template <int T, typename V>
-TORVANIX_ALWAYS_INLINE void step_forward(state<V>& s, V w)
+TORVANIX_ALWAYS_INLINE void step_forward(state<V>& s, const V& w)
 {
     const V temp = rotl<5>(s.a) + round_function<T>(s.b, s.c, s.d) + s.e + w + round_constant<T>;
     s = {temp, s.a, rotl<30>(s.b), s.c, s.d};
@@ -90,7 +96,7 @@ TORVANIX_ALWAYS_INLINE void step_forward(state<V>& s, V w)
 
 // From the state after step T back to the state before it.
 template <int T, typename V>
-TORVANIX_ALWAYS_INLINE void step_backward(state<V>& s, V w)
+TORVANIX_ALWAYS_INLINE void step_backward(state<V>& s, const V& w)
 {
     const V b = rotl<2>(s.c);
     const V e = s.a - rotl<5>(s.b) - round_function<T>(b, s.d, s.e) - round_constant<T> - w;
@@ -120,14 +126,21 @@ TORVANIX_ALWAYS_INLINE state<V> load_state(const std::uint32_t (&rows)[5][sha1_d
             load<V>(rows[4])};
 }
 
+// What the lanes read of their blocks and vectors, a row per word, lane l
+// of row r at [r * lanes + l]: rows 0..15 the partner's first words (the
+// block's XOR the vector's difference), rows 16..22 the difference in words
+// 58..64, which turns the partner's words there back into the block's own.
+constexpr int word_rows = 23;
+
 // The lanes of the queue's first lanes_of<V> candidates whose partner
 // collides with their block, one bit each.
 template <typename V>
-TORVANIX_ALWAYS_INLINE std::uint32_t colliding_lanes(const sha1_dv_queue& queue)
+TORVANIX_ALWAYS_INLINE std::uint32_t colliding_lanes(const sha1_dv_queue& queue,
+                                                     const std::uint32_t* rows)
 {
     constexpr int lanes = lanes_of<V>;
     std::uint32_t partner[80 * lanes];
-    for (int t = 0; t < 16; ++t) store(partner + t * lanes, load<V>(queue.partner[t]));
+    for (int t = 0; t < 16; ++t) store(partner + t * lanes, load<V>(rows + t * lanes));
     for (int t = 16; t < 80; ++t) {
         const V x = load<V>(partner + (t - 3) * lanes) ^ load<V>(partner + (t - 8) * lanes) ^
                     load<V>(partner + (t - 14) * lanes) ^ load<V>(partner + (t - 16) * lanes);
@@ -136,7 +149,7 @@ TORVANIX_ALWAYS_INLINE std::uint32_t colliding_lanes(const sha1_dv_queue& queue)
     // The block's own words 58..64.
     V own[7];
     for (int i = 0; i < 7; ++i) {
-        own[i] = load<V>(partner + (58 + i) * lanes) ^ load<V>(queue.own_difference[i]);
+        own[i] = load<V>(partner + (58 + i) * lanes) ^ load<V>(rows + (16 + i) * lanes);
     }
 
     const state<V> before60 = load_state<V>(queue.before60);
@@ -179,14 +192,86 @@ TORVANIX_ALWAYS_INLINE std::uint32_t colliding_lanes(const sha1_dv_queue& queue)
 // candidates the queue was given.
 void pad(sha1_dv_queue& queue, int count, int lanes)
 {
-    const auto fill = [&](std::uint32_t* row) {
+    const auto fill = [&](auto* row) {
         for (int l = count; l < lanes; ++l) row[l] = row[0];
     };
-    for (auto& row : queue.partner) fill(row);
-    for (auto& row : queue.own_difference) fill(row);
+    fill(queue.block);
+    fill(queue.vector);
     for (auto& row : queue.before60) fill(row);
     for (auto& row : queue.out) fill(row);
     fill(queue.from58);
+}
+
+// Rows 0..7 of the eight inputs, each eight consecutive words of one lane,
+// transposed: row k holds word k of every lane.
+TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void transpose_into(__m256i r0, __m256i r1, __m256i r2,
+                                                                __m256i r3, __m256i r4, __m256i r5,
+                                                                __m256i r6, __m256i r7,
+                                                                std::uint32_t* rows, int stride,
+                                                                int row_count)
+{
+    const __m256i t0 = _mm256_unpacklo_epi32(r0, r1);
+    const __m256i t1 = _mm256_unpackhi_epi32(r0, r1);
+    const __m256i t2 = _mm256_unpacklo_epi32(r2, r3);
+    const __m256i t3 = _mm256_unpackhi_epi32(r2, r3);
+    const __m256i t4 = _mm256_unpacklo_epi32(r4, r5);
+    const __m256i t5 = _mm256_unpackhi_epi32(r4, r5);
+    const __m256i t6 = _mm256_unpacklo_epi32(r6, r7);
+    const __m256i t7 = _mm256_unpackhi_epi32(r6, r7);
+    // Words k and k + 4 of lanes 0..3 (low and high half), and of lanes 4..7.
+    const __m256i low[4] = {_mm256_unpacklo_epi64(t0, t2), _mm256_unpackhi_epi64(t0, t2),
+                            _mm256_unpacklo_epi64(t1, t3), _mm256_unpackhi_epi64(t1, t3)};
+    const __m256i high[4] = {_mm256_unpacklo_epi64(t4, t6), _mm256_unpackhi_epi64(t4, t6),
+                             _mm256_unpacklo_epi64(t5, t7), _mm256_unpackhi_epi64(t5, t7)};
+    for (int k = 0; k < row_count; ++k) {
+        const __m256i row = _mm256_permute2x128_si256(low[k % 4], high[k % 4], k < 4 ? 0x20 : 0x31);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(rows + k * stride), row);
+    }
+}
+
+// Eight words of lane `l`'s partner block from word `first` on: the block's
+// big-endian words XOR the vector's difference.
+TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE __m256i partner_words(const sha1_dv_queue& queue, int l,
+                                                                  int first, __m256i byte_swap)
+{
+    const __m256i words = _mm256_shuffle_epi8(
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(queue.block[l] + 4 * first)),
+        byte_swap);
+    const __m256i dm = _mm256_loadu_si256(
+        reinterpret_cast<const __m256i*>(sha1_dv_differences.dm[queue.vector[l]] + first));
+    return _mm256_xor_si256(words, dm);
+}
+
+TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE __m256i difference_words(const sha1_dv_queue& queue,
+                                                                     int l, int first)
+{
+    return _mm256_loadu_si256(
+        reinterpret_cast<const __m256i*>(sha1_dv_differences.dm[queue.vector[l]] + first));
+}
+
+// The word rows of lanes from..from+7, into `rows` with `stride` lanes.
+TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void eight_lanes_rows(const sha1_dv_queue& queue,
+                                                                  int from, std::uint32_t* rows,
+                                                                  int stride)
+{
+    const __m256i byte_swap = _mm256_set_epi8(12, 13, 14, 15, 8, 9, 10, 11, 4, 5, 6, 7, 0, 1, 2, 3,
+                                              12, 13, 14, 15, 8, 9, 10, 11, 4, 5, 6, 7, 0, 1, 2, 3);
+    for (int first = 0; first < 16; first += 8) {
+        transpose_into(partner_words(queue, from, first, byte_swap),
+                       partner_words(queue, from + 1, first, byte_swap),
+                       partner_words(queue, from + 2, first, byte_swap),
+                       partner_words(queue, from + 3, first, byte_swap),
+                       partner_words(queue, from + 4, first, byte_swap),
+                       partner_words(queue, from + 5, first, byte_swap),
+                       partner_words(queue, from + 6, first, byte_swap),
+                       partner_words(queue, from + 7, first, byte_swap),
+                       rows + first * stride + from, stride, 8);
+    }
+    transpose_into(difference_words(queue, from, 58), difference_words(queue, from + 1, 58),
+                   difference_words(queue, from + 2, 58), difference_words(queue, from + 3, 58),
+                   difference_words(queue, from + 4, 58), difference_words(queue, from + 5, 58),
+                   difference_words(queue, from + 6, 58), difference_words(queue, from + 7, 58),
+                   rows + 16 * stride + from, stride, 7);
 }
 
 // Below this many candidates, the plain confirmation of each costs less than
@@ -197,7 +282,9 @@ TORVANIX_TARGET_AVX2 std::uint32_t confirm_avx2(sha1_dv_queue& queue, int count)
 {
     if (count < fewest_for_vectors) return sha1_dv_confirm_scalar.confirm(queue, count);
     pad(queue, count, 8);
-    return colliding_lanes<eight_lanes>(queue) & ((std::uint32_t{1} << count) - 1);
+    std::uint32_t rows[word_rows * 8];
+    eight_lanes_rows(queue, 0, rows, 8);
+    return colliding_lanes<eight_lanes>(queue, rows) & ((std::uint32_t{1} << count) - 1);
 }
 
 TORVANIX_TARGET_AVX512 std::uint32_t confirm_avx512(sha1_dv_queue& queue, int count)
@@ -205,10 +292,15 @@ TORVANIX_TARGET_AVX512 std::uint32_t confirm_avx512(sha1_dv_queue& queue, int co
     if (count < fewest_for_vectors) return sha1_dv_confirm_scalar.confirm(queue, count);
     if (count <= 8) {
         pad(queue, count, 8);
-        return colliding_lanes<eight_lanes>(queue) & ((std::uint32_t{1} << count) - 1);
+        std::uint32_t rows[word_rows * 8];
+        eight_lanes_rows(queue, 0, rows, 8);
+        return colliding_lanes<eight_lanes>(queue, rows) & ((std::uint32_t{1} << count) - 1);
     }
     pad(queue, count, 16);
-    return colliding_lanes<sixteen_lanes>(queue) & ((std::uint32_t{1} << count) - 1);
+    std::uint32_t rows[word_rows * 16];
+    eight_lanes_rows(queue, 0, rows, 16);
+    eight_lanes_rows(queue, 8, rows, 16);
+    return colliding_lanes<sixteen_lanes>(queue, rows) & ((std::uint32_t{1} << count) - 1);
 }
 
 }  // namespace

@@ -116,6 +116,7 @@ TEST(Confirmation, FindsThePartnerOfEveryVectorInEveryLane)
     for (const Form& form : usable_forms()) {
         SCOPED_TRACE(form.name);
         sha1_dv_queue queue;
+        std::vector<Candidate> kept(sha1_dv_queue_size);  // the queue points into their blocks
         for (int count : {1, 2, form.lanes / 2 + 1, form.lanes}) {
             for (int v = 0; v < sha1_dv_count; ++v) {
                 for (int lane = 0; lane < count; ++lane) {
@@ -123,8 +124,8 @@ TEST(Confirmation, FindsThePartnerOfEveryVectorInEveryLane)
                         queue.count = 0;
                         for (int l = 0; l < count; ++l) {
                             const int other = (v + 1 + l * 7) % sha1_dv_count;
-                            const Candidate c =
-                                make_candidate(random, l == lane ? v : other, l == lane && forged);
+                            Candidate& c = kept[static_cast<std::size_t>(l)];
+                            c = make_candidate(random, l == lane ? v : other, l == lane && forged);
                             sha1_dv_queue_push(queue, c.before60, c.bytes, c.v, c.out,
                                                static_cast<std::size_t>(l));
                         }
