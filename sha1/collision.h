@@ -12,7 +12,8 @@
 // per vector, and by the transforms on eight blocks at a time (in AVX2
 // vectors where the processor has them). The second runs only for the
 // vectors that pass it, from the block's working state before step 60,
-// which the transforms keep.
+// which the transforms keep; where the processor has vectors, such
+// candidates wait in a queue and are confirmed eight or sixteen at once.
 #pragma once
 
 #include <cstddef>
@@ -87,10 +88,10 @@ void sha1_dv_queue_push(sha1_dv_queue& queue, const std::uint32_t before60[5],
 // padding; lanes below count are left as they are.
 using sha1_dv_confirm_fn = std::uint32_t (*)(sha1_dv_queue& queue, int count);
 
-// A form of the confirmation: `lanes` candidates are queued before a
-// confirmation runs; with one lane, each block's candidates are confirmed
-// as they are found, without the queue. Chosen by each transform, at
-// compile time, as it chooses the candidate test.
+// A form of the confirmation: `lanes` candidates (at most
+// sha1_dv_queue_size) are queued before a confirmation runs; with one lane, each block's candidates
+// are confirmed as they are found, without the queue. Chosen by each transform, at compile time, as
+// it chooses the candidate test.
 struct sha1_dv_confirm_form {
     int lanes;
     sha1_dv_confirm_fn confirm;

@@ -241,7 +241,7 @@ std::size_t sha1_dv_check_batch(sha1_dv_batch& batch, sha1_dv_batch_check check,
             const int v = mask_bit_vector[std::countr_zero(left)];
             sha1_dv_queue_push(queue, batch.before60[b], batch.block[b], v, batch.out[b],
                                done - static_cast<std::size_t>(count - 1 - b));
-            if (queue.count == confirm.lanes) {
+            if (queue.count == confirm.lanes || queue.count == sha1_dv_queue_size) {
                 if (const std::size_t upto = drain(queue, confirm, state)) return upto;
             }
         }

@@ -8,12 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include "collision_files.h"
 #include "sha1/collision.h"
 #include "sha1/collision/disturbance_vectors.h"
 #include "sha1/cpu_features.h"
-#include "sha1/transform.h"
-#include "tests/support/forced_blocks.h"
 
 namespace {
 
@@ -183,44 +180,6 @@ TEST(Confirmation, StopsAtTheFirstAttackedBlock)
             const int first = attacked.first;
             ASSERT_EQ(found, static_cast<std::size_t>(first + 1)) << first;
             EXPECT_EQ(std::memcmp(state, kept[first].out, sizeof state), 0);
-        }
-    }
-}
-
-// Blocks that meet several vectors' conditions, before and after a
-// published attack's blocks: every transform stops where the portable one
-// does, with the same chaining value.
-TEST(Confirmation, TransformsAgreeOnBlocksFullOfCandidates)
-{
-    std::mt19937 random(13);
-    const BlockForcer forcer;
-    std::vector<std::uint8_t> input;
-    for (int b = 0; b < 150; ++b) {
-        std::uint32_t M[16];
-        for (auto& m : M) m = static_cast<std::uint32_t>(random());
-        std::vector<int> vectors;
-        for (int n = 0; n < 6; ++n) vectors.push_back(static_cast<int>(random() % sha1_dv_count));
-        forcer.force(M, vectors);
-        for (int t = 0; t < 64; ++t)
-            input.push_back(static_cast<std::uint8_t>(M[t / 4] >> (24 - t % 4 * 8)));
-    }
-    std::vector<std::uint8_t> after_attack(shattered_1, shattered_1 + sizeof shattered_1 / 64 * 64);
-    after_attack.insert(after_attack.end(), input.begin(), input.end());
-    const sha1_transform_list list = sha1_usable_transforms();
-    for (int i = 0; i < list.count; ++i) {
-        SCOPED_TRACE(list.entries[i].name);
-        for (const std::vector<std::uint8_t>* bytes : {&input, &after_attack}) {
-            std::uint32_t expected[5];
-            std::uint32_t actual[5];
-            std::memcpy(expected, sha1_initial_hash, sizeof expected);
-            std::memcpy(actual, sha1_initial_hash, sizeof actual);
-            const std::size_t n = bytes->size() / 64;
-            const sha1_blocks_done e = sha1_detect_portable(expected, bytes->data(), n);
-            const sha1_blocks_done a = list.entries[i].detecting(actual, bytes->data(), n);
-            EXPECT_EQ(a.blocks, e.blocks);
-            EXPECT_EQ(a.attacked, e.attacked);
-            EXPECT_EQ(a.attacked, bytes == &after_attack);
-            EXPECT_EQ(std::memcmp(actual, expected, sizeof actual), 0);
         }
     }
 }
