@@ -12,7 +12,8 @@
 // per vector, and by the transforms on eight blocks at a time (in AVX2
 // vectors where the processor has them). The second runs only for the
 // vectors that pass it, from the block's working state before step 60,
-// which the transforms keep.
+// which the transforms keep; where the processor has vectors, such
+// candidates wait in a queue and are confirmed eight or sixteen at once.
 #pragma once
 
 #include <cstddef>
@@ -74,33 +75,96 @@ void sha1_dv_transpose_rows_avx512(const sha1_dv_batch_rows& rows, sha1_dv_batch
 void sha1_dv_columns_avx512(const std::uint32_t W[80],
                             std::uint32_t (&columns)[sha1_dv::column_count]);
 
+// Candidates waiting for confirmation, across the batches of one transform
+// call, so that a vector form confirms a full vector of them at once. Each
+// lane is one (block, vector) pair, in the order the blocks ran. The block
+// stays where the transform read it; what the batch kept of it is copied in,
+// so the batch's places can be reused. Lane l of a row is element [row][l].
+inline constexpr int sha1_dv_queue_size = 16;
+struct sha1_dv_queue {
+    const std::uint8_t* block[sha1_dv_queue_size];
+    std::uint32_t vector[sha1_dv_queue_size];       // index into sha1_disturbance_vectors
+    std::uint32_t before60[5][sha1_dv_queue_size];  // block's working state before step 60
+    std::uint32_t out[5][sha1_dv_queue_size];       // chaining value after the block
+    // All ones where the vector's check starts before step 58, zero where
+    // before step 65.
+    std::uint32_t from58[sha1_dv_queue_size];
+    std::size_t done[sha1_dv_queue_size];  // the block's 1-based count in the call
+    int count = 0;
+};
+
+// Queues block `block` (64 bytes), compressed with working state `before60`
+// before step 60 to `out`, as a candidate along vector `v` (an index into
+// sha1_disturbance_vectors); `done` is its 1-based count in the call.
+void sha1_dv_queue_push(sha1_dv_queue& queue, const std::uint32_t before60[5],
+                        const std::uint8_t* block, int v, const std::uint32_t out[5],
+                        std::size_t done);
+
+// Confirms lanes 0..count-1 of the queue (count at most the form's `lanes`):
+// bit l of the result is set when lane l's partner block collides with its
+// block. May overwrite lanes count.. with copies of lane 0, as vector
+// padding; lanes below count are left as they are.
+using sha1_dv_confirm_fn = std::uint32_t (*)(sha1_dv_queue& queue, int count);
+
+// A form of the confirmation: `lanes` candidates (at most
+// sha1_dv_queue_size) are queued before a confirmation runs; with one lane, each block's candidates
+// are confirmed as they are found, without the queue. Chosen by each transform, at compile time, as
+// it chooses the candidate test.
+struct sha1_dv_confirm_form {
+    int lanes;
+    sha1_dv_confirm_fn confirm;
+};
+// Plain C++, one candidate at a time.
+extern const sha1_dv_confirm_form sha1_dv_confirm_scalar;
+// Eight candidates in AVX2 vectors (needs AVX2); sixteen in AVX-512 vectors
+// (needs sha1_cpu_features::avx512). A queue of a few runs the plain
+// confirmation instead. Where the build has no vector form, the plain one.
+extern const sha1_dv_confirm_form sha1_dv_confirm_avx2;
+extern const sha1_dv_confirm_form sha1_dv_confirm_avx512;
+
 // Blocks compressed but not yet checked, up to sha1_dv_batch_size: what the batch check
 // and the confirmation need of each. A transform writes block `count`'s
 // columns, state before step 60 and chaining value straight into place, then
 // counts the block in; it checks the batch when it is full or its input ends.
+// One batch serves a whole transform call: its queue holds the candidates
+// not confirmed yet.
 struct sha1_dv_batch {
     sha1_dv_batch_columns columns = {};             // [c][b]: column c of block b
     std::uint32_t before60[sha1_dv_batch_size][5];  // working state before step 60
     std::uint32_t out[sha1_dv_batch_size][5];       // chaining value after the block
     const std::uint8_t* block[sha1_dv_batch_size];
     int count = 0;
+    sha1_dv_queue queue;
 
     void count_in(const std::uint8_t* data) { block[count++] = data; }
 };
 
 // Checks and empties the batch, whose last block is the `done`-th block a
-// transform has run in this call. If one of its blocks completes a collision
-// attack, writes the chaining value after the first such block into `state`
-// and returns how many blocks of the call that is; otherwise returns 0.
+// transform has run in this call, and confirms its candidates with the form
+// `confirm`: those that fill the queue at once, the rest when the queue is
+// full or, with `last` (the call's input ends with this batch), now. If a
+// block completes a collision attack, writes the chaining value after the
+// first such block of the call into `state` and returns how many blocks of
+// the call that is; otherwise returns 0. Blocks after it have run already;
+// their results are dropped.
 // Lanes past `count` are checked on whatever columns an earlier batch left
 // there, and their results unread.
-std::size_t sha1_dv_check_batch(sha1_dv_batch& batch, sha1_dv_batch_check check, std::size_t done,
+std::size_t sha1_dv_check_batch(sha1_dv_batch& batch, sha1_dv_batch_check check,
+                                const sha1_dv_confirm_form& confirm, std::size_t done, bool last,
                                 std::uint32_t state[5]);
 
-// The same once the batch check has given the candidates.
-std::size_t sha1_dv_confirm_batch(sha1_dv_batch& batch,
-                                  const std::uint32_t (&candidates)[sha1_dv_batch_size],
-                                  std::size_t done, std::uint32_t state[5]);
+// The same for a transform that has run the batch check itself, with the
+// batch's candidates, through `queue` (the batch's own or one the transform
+// keeps for the call).
+std::size_t sha1_dv_queue_candidates(sha1_dv_queue& queue, sha1_dv_batch& batch,
+                                     const std::uint32_t (&candidates)[sha1_dv_batch_size],
+                                     const sha1_dv_confirm_form& confirm, std::size_t done,
+                                     bool last, std::uint32_t state[5]);
+
+// Confirms what `queue` holds now, as at the end of a call; returns and
+// writes as sha1_dv_check_batch.
+std::size_t sha1_dv_drain_queue(sha1_dv_queue& queue, const sha1_dv_confirm_form& confirm,
+                                std::uint32_t state[5]);
 
 // The same for a block given by its 64 bytes.
 bool sha1_dv_collides_block(const std::uint32_t ihv_in[5], const std::uint8_t* block,

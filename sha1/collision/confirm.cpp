@@ -1,6 +1,7 @@
 // Confirmation of collision-attack candidates: rebuilds the partner block
 // that a disturbance vector implies and tests whether the two collide.
 #include "sha1/collision.h"
+#include "sha1/collision/differences.h"
 #include "sha1/collision/disturbance_vectors.h"
 
 #include <bit>
@@ -21,26 +22,6 @@ constexpr std::uint32_t round_function(int t, std::uint32_t b, std::uint32_t c, 
     if (t < 40 || t >= 60) return b ^ c ^ d;
     return (b & c) | (b & d) | (c & d);
 }
-
-// The 80 message differences of every vector, expanded from its first 16.
-struct expanded_differences {
-    std::uint32_t dm[sha1_dv_count][80];
-};
-
-constexpr expanded_differences expand_differences()
-{
-    expanded_differences e{};
-    for (int v = 0; v < sha1_dv_count; ++v) {
-        for (int t = 0; t < 16; ++t) e.dm[v][t] = sha1_disturbance_vectors[v].dm[t];
-        for (int t = 16; t < 80; ++t) {
-            e.dm[v][t] =
-                std::rotl(e.dm[v][t - 3] ^ e.dm[v][t - 8] ^ e.dm[v][t - 14] ^ e.dm[v][t - 16], 1);
-        }
-    }
-    return e;
-}
-
-constexpr expanded_differences differences = expand_differences();
 
 // A working state (A, B, C, D, E) before some step.
 struct state {
@@ -87,7 +68,7 @@ bool partner_collides(const state& start, const std::uint32_t W[80], int v,
                       const std::uint32_t ihv_out[5])
 {
     std::uint32_t partner[80];
-    for (int t = 0; t < 80; ++t) partner[t] = W[t] ^ differences.dm[v][t];
+    for (int t = 0; t < 80; ++t) partner[t] = W[t] ^ sha1_dv_differences.dm[v][t];
     // The partner's chaining input: back from the shared state.
     state back = start;
     backwards<0>(back, partner, std::make_integer_sequence<int, Testt>{});
@@ -98,6 +79,23 @@ bool partner_collides(const state& start, const std::uint32_t W[80], int v,
            back.c + forward.c == ihv_out[2] && back.d + forward.d == ihv_out[3] &&
            back.e + forward.e == ihv_out[4];
 }
+
+// The vector whose candidate bit is bit k of the mask.
+struct vector_by_mask_bit {
+    std::uint8_t v[32];
+    constexpr std::uint8_t operator[](int bit) const { return v[bit]; }
+};
+
+constexpr vector_by_mask_bit make_vector_by_mask_bit()
+{
+    vector_by_mask_bit table{};
+    for (int v = 0; v < sha1_dv_count; ++v) {
+        table.v[sha1_disturbance_vectors[v].mask_bit] = static_cast<std::uint8_t>(v);
+    }
+    return table;
+}
+
+constexpr vector_by_mask_bit mask_bit_vector = make_vector_by_mask_bit();
 
 constexpr bool checks_start_at_58_or_65()
 {
@@ -157,26 +155,110 @@ bool sha1_dv_collides_from(const std::uint32_t before60[5], const std::uint8_t* 
     return any_partner_collides(before58, before65, W, candidates, ihv_out);
 }
 
-std::size_t sha1_dv_check_batch(sha1_dv_batch& batch, sha1_dv_batch_check check, std::size_t done,
+namespace {
+
+// Whether the candidate in lane `l` of the queue collides, in plain C++.
+bool lane_collides(const sha1_dv_queue& queue, int l)
+{
+    std::uint32_t W[80];
+    sha1_expand(queue.block[l], W);
+    const int v = static_cast<int>(queue.vector[l]);
+    std::uint32_t out[5];
+    for (int i = 0; i < 5; ++i) out[i] = queue.out[i][l];
+    state start = {queue.before60[0][l], queue.before60[1][l], queue.before60[2][l],
+                   queue.before60[3][l], queue.before60[4][l]};
+    if (sha1_disturbance_vectors[v].testt == 58) {
+        backwards<58>(start, W, std::make_integer_sequence<int, 2>{});
+        return partner_collides<58>(start, W, v, out);
+    }
+    forwards<60>(start, W, std::make_integer_sequence<int, 5>{});
+    return partner_collides<65>(start, W, v, out);
+}
+
+std::uint32_t confirm_scalar(sha1_dv_queue& queue, int count)
+{
+    std::uint32_t collide = 0;
+    for (int l = 0; l < count; ++l) {
+        if (lane_collides(queue, l)) collide |= std::uint32_t{1} << l;
+    }
+    return collide;
+}
+
+// Confirms the queue's candidates; if one collides, writes the chaining
+// value after the first one's block into `state` and returns its count.
+std::size_t drain(sha1_dv_queue& queue, const sha1_dv_confirm_form& form, std::uint32_t state[5])
+{
+    const int count = queue.count;
+    queue.count = 0;
+    const std::uint32_t collide = form.confirm(queue, count);
+    if (collide == 0) return 0;
+    const int l = std::countr_zero(collide);
+    for (int i = 0; i < 5; ++i) state[i] = queue.out[i][l];
+    return queue.done[l];
+}
+
+}  // namespace
+
+const sha1_dv_confirm_form sha1_dv_confirm_scalar = {1, confirm_scalar};
+
+void sha1_dv_queue_push(sha1_dv_queue& queue, const std::uint32_t before60[5],
+                        const std::uint8_t* block, int v, const std::uint32_t out[5],
+                        std::size_t done)
+{
+    const int l = queue.count++;
+    queue.block[l] = block;
+    queue.vector[l] = static_cast<std::uint32_t>(v);
+    for (int i = 0; i < 5; ++i) {
+        queue.before60[i][l] = before60[i];
+        queue.out[i][l] = out[i];
+    }
+    queue.from58[l] = sha1_disturbance_vectors[v].testt == 58 ? ~std::uint32_t{0} : 0;
+    queue.done[l] = done;
+}
+
+std::size_t sha1_dv_check_batch(sha1_dv_batch& batch, sha1_dv_batch_check check,
+                                const sha1_dv_confirm_form& confirm, std::size_t done, bool last,
                                 std::uint32_t state[5])
 {
     std::uint32_t candidates[sha1_dv_batch_size];
     check(batch.columns, candidates);
-    return sha1_dv_confirm_batch(batch, candidates, done, state);
+    return sha1_dv_queue_candidates(batch.queue, batch, candidates, confirm, done, last, state);
 }
 
-std::size_t sha1_dv_confirm_batch(sha1_dv_batch& batch,
-                                  const std::uint32_t (&candidates)[sha1_dv_batch_size],
-                                  std::size_t done, std::uint32_t state[5])
+std::size_t sha1_dv_queue_candidates(sha1_dv_queue& queue, sha1_dv_batch& batch,
+                                     const std::uint32_t (&candidates)[sha1_dv_batch_size],
+                                     const sha1_dv_confirm_form& confirm, std::size_t done,
+                                     bool last, std::uint32_t state[5])
 {
     const int count = batch.count;
     batch.count = 0;
+    if (confirm.lanes <= 1) {
+        // One block at a time: its words expanded once for all its candidates.
+        for (int b = 0; b < count; ++b) {
+            if (candidates[b] != 0 && sha1_dv_collides_from(batch.before60[b], batch.block[b],
+                                                            candidates[b], batch.out[b])) {
+                for (int i = 0; i < 5; ++i) state[i] = batch.out[b][i];
+                return done - static_cast<std::size_t>(count - 1 - b);
+            }
+        }
+        return 0;
+    }
     for (int b = 0; b < count; ++b) {
-        if (candidates[b] != 0 &&
-            sha1_dv_collides_from(batch.before60[b], batch.block[b], candidates[b], batch.out[b])) {
-            for (int i = 0; i < 5; ++i) state[i] = batch.out[b][i];
-            return done - static_cast<std::size_t>(count - 1 - b);
+        for (std::uint32_t left = candidates[b]; left != 0; left &= left - 1) {
+            const int v = mask_bit_vector[std::countr_zero(left)];
+            sha1_dv_queue_push(queue, batch.before60[b], batch.block[b], v, batch.out[b],
+                               done - static_cast<std::size_t>(count - 1 - b));
+            if (queue.count == confirm.lanes || queue.count == sha1_dv_queue_size) {
+                if (const std::size_t upto = drain(queue, confirm, state)) return upto;
+            }
         }
     }
+    if (last && queue.count != 0) return drain(queue, confirm, state);
     return 0;
+}
+
+std::size_t sha1_dv_drain_queue(sha1_dv_queue& queue, const sha1_dv_confirm_form& confirm,
+                                std::uint32_t state[5])
+{
+    return queue.count != 0 ? drain(queue, confirm, state) : 0;
 }

@@ -107,7 +107,9 @@ std::size_t check(sha1_dv_batch& batch, sha1_dv::neon_batch_rows& rows, std::siz
                   std::uint32_t state[5])
 {
     sha1_dv::columns_of_batch(rows, batch.count, batch.columns);
-    return sha1_dv_check_batch(batch, sha1_dv_candidates_batch_neon, done, state);
+    // One block's candidates at a time, as they are found: no queue to drain.
+    return sha1_dv_check_batch(batch, sha1_dv_candidates_batch_neon, sha1_dv_confirm_scalar, done,
+                               false, state);
 }
 
 // Runs blocks; with `Detect`, checks each block and stops after the first

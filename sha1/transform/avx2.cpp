@@ -171,7 +171,7 @@ constinit std::atomic<sha1_dv_batch_check> chosen_check{nullptr};
 
 // Checks and empties the batch (see sha1_dv_check_batch) with that test.
 // Out of line: the loop around it keeps more in registers.
-TORVANIX_NEVER_INLINE std::size_t check_batch(sha1_dv_batch& batch, std::size_t done,
+TORVANIX_NEVER_INLINE std::size_t check_batch(sha1_dv_batch& batch, std::size_t done, bool last,
                                               std::uint32_t state[5])
 {
     sha1_dv_batch_check check = chosen_check.load(std::memory_order_relaxed);
@@ -180,7 +180,7 @@ TORVANIX_NEVER_INLINE std::size_t check_batch(sha1_dv_batch& batch, std::size_t 
                                                   : sha1_dv_candidates_batch_avx2;
         chosen_check.store(check, std::memory_order_relaxed);
     }
-    return sha1_dv_check_batch(batch, check, done, state);
+    return sha1_dv_check_batch(batch, check, sha1_dv_confirm_avx2, done, last, state);
 }
 
 // Runs blocks a pair at a time, each pair from the schedule made while the
@@ -244,7 +244,7 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE sha1_blocks_done run(std::uint32_t s
             if (slot == sha1_dv_batch_size || done == blocks) {
                 batch.count = slot;
                 slot = 0;
-                if (const std::size_t upto = check_batch(batch, done, state)) {
+                if (const std::size_t upto = check_batch(batch, done, done == blocks, state)) {
                     return {upto, true};
                 }
             }

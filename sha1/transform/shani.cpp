@@ -173,8 +173,9 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void add_to_batch(sha1_dv_batch& ba
 
 // Runs blocks; with `Detect`, checks each block and stops after the first
 // that completes a collision attack. The check runs on eight blocks at once
-// through `Check`.
-template <bool Detect, batch_columns_fn Columns, sha1_dv_batch_check Check>
+// through `Check`, and confirms candidates with `Confirm`.
+template <bool Detect, batch_columns_fn Columns, sha1_dv_batch_check Check,
+          const sha1_dv_confirm_form* Confirm>
 TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI sha1_blocks_done run(std::uint32_t state[5],
                                                                   const std::uint8_t* data,
                                                                   std::size_t blocks)
@@ -201,7 +202,8 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI sha1_blocks_done run(std::uint32_t 
             add_to_batch(batch, groups, kept, abcd, e, data);
             if (batch.count == sha1_dv_batch_size || done + 1 == blocks) {
                 Columns(groups, batch.count, batch.columns);
-                if (const std::size_t upto = sha1_dv_check_batch(batch, Check, done + 1, state)) {
+                if (const std::size_t upto = sha1_dv_check_batch(batch, Check, *Confirm, done + 1,
+                                                                 done + 1 == blocks, state)) {
                     return {upto, true};
                 }
             }
@@ -231,6 +233,7 @@ typedef std::uint32_t eight_words __attribute__((vector_size(32)));
 // sixteen blocks in one vector.
 struct form_avx512 {
     static constexpr int slices = 9;
+    static constexpr const sha1_dv_confirm_form& confirm = sha1_dv_confirm_avx512;
     struct scratch {
         sha1_dv_batch_rows rows;
         sha1_dv_batch_rows quads;
@@ -277,6 +280,7 @@ struct form_avx512 {
 // straight into the batch; the test in two vectors of eight blocks.
 struct form_avx2 {
     static constexpr int slices = 7;
+    static constexpr const sha1_dv_confirm_form& confirm = sha1_dv_confirm_avx2;
     struct scratch {
         __m128i even_groups[9];  // of the block waiting for its pair
         eight_words parities[2][32];
@@ -357,7 +361,8 @@ using form = form_avx2;
 TORVANIX_TARGET_SHANI void sha1_transform_shani(std::uint32_t state[5], const std::uint8_t* data,
                                                 std::size_t blocks)
 {
-    run<false, columns_of_batch_sse, sha1_dv_candidates_batch_portable>(state, data, blocks);
+    run<false, columns_of_batch_sse, sha1_dv_candidates_batch_portable, &sha1_dv_confirm_scalar>(
+        state, data, blocks);
 }
 
 // Where AVX2 is there too, the check runs in its vectors.
@@ -368,7 +373,8 @@ TORVANIX_TARGET_SHANI_AVX2 sha1_blocks_done sha1_detect_shani(std::uint32_t stat
 #if defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
     return with_avx2::run(state, data, blocks);
 #else
-    return run<true, columns_of_batch_avx2, sha1_dv_candidates_batch_avx2>(state, data, blocks);
+    return run<true, columns_of_batch_avx2, sha1_dv_candidates_batch_avx2, &sha1_dv_confirm_avx2>(
+        state, data, blocks);
 #endif
 }
 
@@ -376,7 +382,8 @@ TORVANIX_TARGET_SHANI sha1_blocks_done sha1_detect_shani_sse(std::uint32_t state
                                                              const std::uint8_t* data,
                                                              std::size_t blocks)
 {
-    return run<true, columns_of_batch_sse, sha1_dv_candidates_batch_portable>(state, data, blocks);
+    return run<true, columns_of_batch_sse, sha1_dv_candidates_batch_portable,
+               &sha1_dv_confirm_scalar>(state, data, blocks);
 }
 
 #if defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)

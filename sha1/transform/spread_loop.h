@@ -9,7 +9,8 @@
 // `scratch`, what the slices keep between them; `add_columns`, which takes
 // a block's columns from its message groups (or, with `finish_columns`,
 // later); `slice<K>`, which runs slice K and, the last, writes the
-// candidates and says whether there are any.
+// candidates and says whether there are any; `confirm`, the confirmation's
+// form.
 // (No include guard: meant to be included more than once.)
 
 // A batch, and its check while it runs. The states the confirmation starts
@@ -26,10 +27,12 @@ struct spread_batch {
     std::size_t done;  // blocks of the call compressed up to its last one
 };
 
-// Slice K of `b`'s check; the last one confirms the candidates and returns
-// what sha1_dv_confirm_batch returns.
+// Slice K of `b`'s check; the last one queues the candidates, confirming
+// them when the queue is full, and returns what sha1_dv_queue_candidates
+// returns.
 template <int K>
 TORVANIX_ALWAYS_INLINE TORVANIX_SPREAD_TARGET std::size_t run_slice(spread_batch& b,
+                                                                    sha1_dv_queue& queue,
                                                                     std::uint32_t state[5])
 {
     if (!form::template slice<K>(b.batch, b.scratch, b.candidates)) {
@@ -45,16 +48,18 @@ TORVANIX_ALWAYS_INLINE TORVANIX_SPREAD_TARGET std::size_t run_slice(spread_batch
         b.batch.before60[k][4] = std::rotl(before56[0], 30);
         store(b.batch.out[k], b.abcd_out[k], b.e_out[k]);
     }
-    return sha1_dv_confirm_batch(b.batch, b.candidates, b.done, state);
+    return sha1_dv_queue_candidates(queue, b.batch, b.candidates, form::confirm, b.done, false,
+                                    state);
 }
 
 // Slice K of `b`'s check, for K known only at run time.
 template <int... K>
 TORVANIX_ALWAYS_INLINE TORVANIX_SPREAD_TARGET std::size_t check_slice_at(
-    int k, spread_batch& b, std::uint32_t state[5], std::integer_sequence<int, K...>)
+    int k, spread_batch& b, sha1_dv_queue& queue, std::uint32_t state[5],
+    std::integer_sequence<int, K...>)
 {
     std::size_t upto = 0;
-    (void)((k == K ? (upto = run_slice<K>(b, state), true) : false) || ...);
+    (void)((k == K ? (upto = run_slice<K>(b, queue, state), true) : false) || ...);
     return upto;
 }
 
@@ -84,6 +89,8 @@ TORVANIX_SPREAD_TARGET sha1_blocks_done run(std::uint32_t state[5], const std::u
     __m128i e = _mm_set_epi32(static_cast<int>(state[4]), 0, 0, 0);
     kept_for_check kept;
     spread_batch batches[2];
+    // Candidates of both batches wait here for a vector's worth.
+    sha1_dv_queue queue;
     spread_batch* filling = &batches[0];
     spread_batch* checking = &batches[1];
     // Slices of `checking`'s check still to run: from `next_slice` on.
@@ -94,7 +101,7 @@ TORVANIX_SPREAD_TARGET sha1_blocks_done run(std::uint32_t state[5], const std::u
         compress_into(abcd, e, kept, *filling, data + 64 * done, byte_swap);
         if (next_slice < form::slices) {
             if (const std::size_t attacked =
-                    check_slice_at(next_slice++, *checking, state, all_slices)) {
+                    check_slice_at(next_slice++, *checking, queue, state, all_slices)) {
                 return {attacked, true};
             }
         }
@@ -108,7 +115,8 @@ TORVANIX_SPREAD_TARGET sha1_blocks_done run(std::uint32_t state[5], const std::u
     }
     // What is left of the last full batch's check, then the blocks after it.
     for (; next_slice < form::slices; ++next_slice) {
-        if (const std::size_t attacked = check_slice_at(next_slice, *checking, state, all_slices)) {
+        if (const std::size_t attacked =
+                check_slice_at(next_slice, *checking, queue, state, all_slices)) {
             return {attacked, true};
         }
     }
@@ -116,10 +124,14 @@ TORVANIX_SPREAD_TARGET sha1_blocks_done run(std::uint32_t state[5], const std::u
         form::finish_columns(filling->batch, filling->scratch);
         filling->done = blocks;
         for (int k = 0; k < form::slices; ++k) {
-            if (const std::size_t attacked = check_slice_at(k, *filling, state, all_slices)) {
+            if (const std::size_t attacked =
+                    check_slice_at(k, *filling, queue, state, all_slices)) {
                 return {attacked, true};
             }
         }
+    }
+    if (const std::size_t attacked = sha1_dv_drain_queue(queue, form::confirm, state)) {
+        return {attacked, true};
     }
     store(state, abcd, e);
     return {blocks, false};

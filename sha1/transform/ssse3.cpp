@@ -171,8 +171,9 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE sha1_blocks_done run(std::uint32_t 
             for (int i = 0; i < 5; ++i) batch.out[batch.count][i] = v[i];
             batch.count_in(data);
             if (batch.count == sha1_dv_batch_size || done == blocks) {
-                if (const std::size_t upto = sha1_dv_check_batch(
-                        batch, sha1_dv_candidates_batch_portable, done, state)) {
+                if (const std::size_t upto =
+                        sha1_dv_check_batch(batch, sha1_dv_candidates_batch_portable,
+                                            sha1_dv_confirm_scalar, done, done == blocks, state)) {
                     return {upto, true};
                 }
             }

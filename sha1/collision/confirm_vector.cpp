@@ -1,0 +1,332 @@
+// Confirmation of queued collision-attack candidates in vectors, one
+// candidate per 32-bit element: eight in AVX2 vectors, sixteen in AVX-512.
+//
+// Every lane runs the same steps whatever its vector. From the block's state
+// before step 60, two steps back (with the block's own words) give the
+// state before 58 and five forward the state before 65. A vector whose check
+// starts at 58 runs its partner on from there to 65, with the partner's
+// words; then every lane holds the partner's state before 65 and runs it
+// back to the partner's chaining input and forward to its last state. (From
+// 65 back to 58 that retraces, exactly, the steps just taken: a step is
+// invertible.) Seven steps more than where the check starts at 58, but no
+// lane waits for another.
+
+// GCC and Clang warn that passing or returning 32- and 64-byte vectors
+// between functions compiled without AVX would differ from passing them
+// between functions with it; every function here that does so is inlined
+// (forced) into a form that has AVX2 or AVX-512, so no such call remains.
+// (GCC gives its note where the templates stand, so it is silenced for the
+// whole file.)
+#if defined(__GNUC__)
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+
+#include "sha1/collision.h"
+#include "sha1/target.h"
+
+#if defined(TORVANIX_SHA1_X86) && defined(__GNUC__)
+
+#include <immintrin.h>
+
+#include <cstring>
+#include <utility>
+
+#include "sha1/collision/differences.h"
+
+namespace {
+
+// The compiler turns rotations into vprold and three-input logic into
+// vpternlogd where AVX-512 is enabled, and into shifts, ORs and plain logic
+// with AVX2.
+using eight_lanes = std::uint32_t __attribute__((vector_size(32)));
+using sixteen_lanes = std::uint32_t __attribute__((vector_size(64)));
+
+template <typename V>
+constexpr int lanes_of = static_cast<int>(sizeof(V) / 4);
+
+// Vectors go through memory unaligned: the 32-bit Windows build cannot
+// count on the stack being aligned for them.
+template <typename V>
+TORVANIX_ALWAYS_INLINE V load(const std::uint32_t* p)
+{
+    V v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+template <typename V>
+TORVANIX_ALWAYS_INLINE void store(std::uint32_t* p, const V& v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+
+template <int N, typename V>
+TORVANIX_ALWAYS_INLINE V rotl(const V& x)
+{
+    return (x << N) | (x >> (32 - N));
+}
+
+template <int T>
+constexpr std::uint32_t round_constant = T < 20   ? 0x5A827999
+                                         : T < 40 ? 0x6ED9EBA1
+                                         : T < 60 ? 0x8F1BBCDC
+                                                  : 0xCA62C1D6;
+
+template <int T, typename V>
+TORVANIX_ALWAYS_INLINE V round_function(const V& b, const V& c, const V& d)
+{
+    if constexpr (T < 20) {
+        return d ^ (b & (c ^ d));
+    } else if constexpr (T < 40 || T >= 60) {
+        return b ^ c ^ d;
+    } else {
+        return (b & c) | (d & (b | c));
+    }
+}
+
+template <typename V>
+struct state {
+    V a, b, c, d, e;
+};
+
+template <int T, typename V>
+TORVANIX_ALWAYS_INLINE void step_forward(state<V>& s, const V& w)
+{
+    const V temp = rotl<5>(s.a) + round_function<T>(s.b, s.c, s.d) + s.e + w + round_constant<T>;
+    s = {temp, s.a, rotl<30>(s.b), s.c, s.d};
+}
+
+// From the state after step T back to the state before it.
+template <int T, typename V>
+TORVANIX_ALWAYS_INLINE void step_backward(state<V>& s, const V& w)
+{
+    const V b = rotl<2>(s.c);
+    const V e = s.a - rotl<5>(s.b) - round_function<T>(b, s.d, s.e) - round_constant<T> - w;
+    s = {s.b, b, s.d, s.e, e};
+}
+
+// The partner's words W'[t] of every lane are at words[t * lanes].
+template <int From, typename V, int... N>
+TORVANIX_ALWAYS_INLINE void forwards(state<V>& s, const std::uint32_t* words,
+                                     std::integer_sequence<int, N...>)
+{
+    (step_forward<From + N>(s, load<V>(words + (From + N) * lanes_of<V>)), ...);
+}
+
+template <int From, typename V, int... N>
+TORVANIX_ALWAYS_INLINE void backwards(state<V>& s, const std::uint32_t* words,
+                                      std::integer_sequence<int, N...>)
+{
+    constexpr int last = From + static_cast<int>(sizeof...(N)) - 1;
+    (step_backward<last - N>(s, load<V>(words + (last - N) * lanes_of<V>)), ...);
+}
+
+template <typename V>
+TORVANIX_ALWAYS_INLINE state<V> load_state(const std::uint32_t (&rows)[5][sha1_dv_queue_size])
+{
+    return {load<V>(rows[0]), load<V>(rows[1]), load<V>(rows[2]), load<V>(rows[3]),
+            load<V>(rows[4])};
+}
+
+// What the lanes read of their blocks and vectors, a row per word, lane l
+// of row r at [r * lanes + l]: rows 0..15 the partner's first words (the
+// block's XOR the vector's difference), rows 16..22 the difference in words
+// 58..64, which turns the partner's words there back into the block's own.
+constexpr int word_rows = 23;
+
+// The lanes of the queue's first lanes_of<V> candidates whose partner
+// collides with their block, one bit each.
+template <typename V>
+TORVANIX_ALWAYS_INLINE std::uint32_t colliding_lanes(const sha1_dv_queue& queue,
+                                                     const std::uint32_t* rows)
+{
+    constexpr int lanes = lanes_of<V>;
+    std::uint32_t partner[80 * lanes];
+    for (int t = 0; t < 16; ++t) store(partner + t * lanes, load<V>(rows + t * lanes));
+    for (int t = 16; t < 80; ++t) {
+        const V x = load<V>(partner + (t - 3) * lanes) ^ load<V>(partner + (t - 8) * lanes) ^
+                    load<V>(partner + (t - 14) * lanes) ^ load<V>(partner + (t - 16) * lanes);
+        store(partner + t * lanes, rotl<1>(x));
+    }
+    // The block's own words 58..64.
+    V own[7];
+    for (int i = 0; i < 7; ++i) {
+        own[i] = load<V>(partner + (58 + i) * lanes) ^ load<V>(rows + (16 + i) * lanes);
+    }
+
+    const state<V> before60 = load_state<V>(queue.before60);
+    state<V> from58 = before60;
+    step_backward<59>(from58, own[1]);
+    step_backward<58>(from58, own[0]);
+    forwards<58>(from58, partner, std::make_integer_sequence<int, 7>{});
+    state<V> start = before60;
+    step_forward<60>(start, own[2]);
+    step_forward<61>(start, own[3]);
+    step_forward<62>(start, own[4]);
+    step_forward<63>(start, own[5]);
+    step_forward<64>(start, own[6]);
+    const V use58 = load<V>(queue.from58);
+    start.a = (from58.a & use58) | (start.a & ~use58);
+    start.b = (from58.b & use58) | (start.b & ~use58);
+    start.c = (from58.c & use58) | (start.c & ~use58);
+    start.d = (from58.d & use58) | (start.d & ~use58);
+    start.e = (from58.e & use58) | (start.e & ~use58);
+
+    state<V> back = start;
+    backwards<0>(back, partner, std::make_integer_sequence<int, 65>{});
+    state<V> forward = start;
+    forwards<65>(forward, partner, std::make_integer_sequence<int, 15>{});
+
+    const state<V> out = load_state<V>(queue.out);
+    const V differs = ((back.a + forward.a) ^ out.a) | ((back.b + forward.b) ^ out.b) |
+                      ((back.c + forward.c) ^ out.c) | ((back.d + forward.d) ^ out.d) |
+                      ((back.e + forward.e) ^ out.e);
+    std::uint32_t lane_differs[lanes];
+    store(lane_differs, differs);
+    std::uint32_t collide = 0;
+    for (int l = 0; l < lanes; ++l) {
+        if (lane_differs[l] == 0) collide |= std::uint32_t{1} << l;
+    }
+    return collide;
+}
+
+// Fills lanes count..lanes-1 with lane 0, so that a vector reads only
+// candidates the queue was given.
+void pad(sha1_dv_queue& queue, int count, int lanes)
+{
+    const auto fill = [&](auto* row) {
+        for (int l = count; l < lanes; ++l) row[l] = row[0];
+    };
+    fill(queue.block);
+    fill(queue.vector);
+    for (auto& row : queue.before60) fill(row);
+    for (auto& row : queue.out) fill(row);
+    fill(queue.from58);
+}
+
+// Rows 0..7 of the eight inputs, each eight consecutive words of one lane,
+// transposed: row k holds word k of every lane.
+TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void transpose_into(__m256i r0, __m256i r1, __m256i r2,
+                                                                __m256i r3, __m256i r4, __m256i r5,
+                                                                __m256i r6, __m256i r7,
+                                                                std::uint32_t* rows, int stride,
+                                                                int row_count)
+{
+    const __m256i t0 = _mm256_unpacklo_epi32(r0, r1);
+    const __m256i t1 = _mm256_unpackhi_epi32(r0, r1);
+    const __m256i t2 = _mm256_unpacklo_epi32(r2, r3);
+    const __m256i t3 = _mm256_unpackhi_epi32(r2, r3);
+    const __m256i t4 = _mm256_unpacklo_epi32(r4, r5);
+    const __m256i t5 = _mm256_unpackhi_epi32(r4, r5);
+    const __m256i t6 = _mm256_unpacklo_epi32(r6, r7);
+    const __m256i t7 = _mm256_unpackhi_epi32(r6, r7);
+    // Words k and k + 4 of lanes 0..3 (low and high half), and of lanes 4..7.
+    const __m256i low[4] = {_mm256_unpacklo_epi64(t0, t2), _mm256_unpackhi_epi64(t0, t2),
+                            _mm256_unpacklo_epi64(t1, t3), _mm256_unpackhi_epi64(t1, t3)};
+    const __m256i high[4] = {_mm256_unpacklo_epi64(t4, t6), _mm256_unpackhi_epi64(t4, t6),
+                             _mm256_unpacklo_epi64(t5, t7), _mm256_unpackhi_epi64(t5, t7)};
+    for (int k = 0; k < 4; ++k) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(rows + k * stride),
+                            _mm256_permute2x128_si256(low[k], high[k], 0x20));
+    }
+    for (int k = 4; k < row_count; ++k) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(rows + k * stride),
+                            _mm256_permute2x128_si256(low[k - 4], high[k - 4], 0x31));
+    }
+}
+
+// Eight words of lane `l`'s partner block from word `first` on: the block's
+// big-endian words XOR the vector's difference.
+TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE __m256i partner_words(const sha1_dv_queue& queue, int l,
+                                                                  int first, __m256i byte_swap)
+{
+    const __m256i words = _mm256_shuffle_epi8(
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(queue.block[l] + 4 * first)),
+        byte_swap);
+    const __m256i dm = _mm256_loadu_si256(
+        reinterpret_cast<const __m256i*>(sha1_dv_differences.dm[queue.vector[l]] + first));
+    return _mm256_xor_si256(words, dm);
+}
+
+TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE __m256i difference_words(const sha1_dv_queue& queue,
+                                                                     int l, int first)
+{
+    return _mm256_loadu_si256(
+        reinterpret_cast<const __m256i*>(sha1_dv_differences.dm[queue.vector[l]] + first));
+}
+
+// The word rows of lanes from..from+7, into `rows` with `stride` lanes.
+TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void eight_lanes_rows(const sha1_dv_queue& queue,
+                                                                  int from, std::uint32_t* rows,
+                                                                  int stride)
+{
+    const __m256i byte_swap = _mm256_set_epi8(12, 13, 14, 15, 8, 9, 10, 11, 4, 5, 6, 7, 0, 1, 2, 3,
+                                              12, 13, 14, 15, 8, 9, 10, 11, 4, 5, 6, 7, 0, 1, 2, 3);
+    for (int first = 0; first < 16; first += 8) {
+        transpose_into(partner_words(queue, from, first, byte_swap),
+                       partner_words(queue, from + 1, first, byte_swap),
+                       partner_words(queue, from + 2, first, byte_swap),
+                       partner_words(queue, from + 3, first, byte_swap),
+                       partner_words(queue, from + 4, first, byte_swap),
+                       partner_words(queue, from + 5, first, byte_swap),
+                       partner_words(queue, from + 6, first, byte_swap),
+                       partner_words(queue, from + 7, first, byte_swap),
+                       rows + first * stride + from, stride, 8);
+    }
+    transpose_into(difference_words(queue, from, 58), difference_words(queue, from + 1, 58),
+                   difference_words(queue, from + 2, 58), difference_words(queue, from + 3, 58),
+                   difference_words(queue, from + 4, 58), difference_words(queue, from + 5, 58),
+                   difference_words(queue, from + 6, 58), difference_words(queue, from + 7, 58),
+                   rows + 16 * stride + from, stride, 7);
+}
+
+// Below this many candidates, the plain confirmation of each costs less than
+// one vector confirmation of eight.
+constexpr int fewest_for_vectors = 2;
+
+TORVANIX_TARGET_AVX2 std::uint32_t confirm_avx2(sha1_dv_queue& queue, int count)
+{
+    if (count < fewest_for_vectors) return sha1_dv_confirm_scalar.confirm(queue, count);
+    pad(queue, count, 8);
+    std::uint32_t rows[word_rows * 8];
+    eight_lanes_rows(queue, 0, rows, 8);
+    return colliding_lanes<eight_lanes>(queue, rows) & ((std::uint32_t{1} << count) - 1);
+}
+
+TORVANIX_TARGET_AVX512 std::uint32_t confirm_avx512(sha1_dv_queue& queue, int count)
+{
+    if (count < fewest_for_vectors) return sha1_dv_confirm_scalar.confirm(queue, count);
+    if (count <= 8) {
+        pad(queue, count, 8);
+        std::uint32_t rows[word_rows * 8];
+        eight_lanes_rows(queue, 0, rows, 8);
+        return colliding_lanes<eight_lanes>(queue, rows) & ((std::uint32_t{1} << count) - 1);
+    }
+    pad(queue, count, 16);
+    std::uint32_t rows[word_rows * 16];
+    eight_lanes_rows(queue, 0, rows, 16);
+    eight_lanes_rows(queue, 8, rows, 16);
+    return colliding_lanes<sixteen_lanes>(queue, rows) & ((std::uint32_t{1} << count) - 1);
+}
+
+}  // namespace
+
+const sha1_dv_confirm_form sha1_dv_confirm_avx2 = {8, confirm_avx2};
+const sha1_dv_confirm_form sha1_dv_confirm_avx512 = {16, confirm_avx512};
+
+#else
+
+// Compilers without vector types, and other processors, confirm in plain C++.
+namespace {
+
+std::uint32_t confirm_plain(sha1_dv_queue& queue, int count)
+{
+    return sha1_dv_confirm_scalar.confirm(queue, count);
+}
+
+}  // namespace
+
+const sha1_dv_confirm_form sha1_dv_confirm_avx2 = {1, confirm_plain};
+const sha1_dv_confirm_form sha1_dv_confirm_avx512 = {1, confirm_plain};
+
+#endif
