@@ -134,6 +134,26 @@ TORVANIX_ALWAYS_INLINE state<V> load_state(const std::uint32_t (&rows)[5][sha1_d
 // 58..64, which turns the partner's words there back into the block's own.
 constexpr int word_rows = 23;
 
+// The partner's 80 words from its first 16 (rows 0..15), into `partner`.
+// Unrolled, so that each word's newest input, three words back, comes from
+// a register rather than through memory just written: the expansion is one
+// long chain of such inputs, and a rolled loop made every link wait for a
+// store to reach a load (half the confirmation's time).
+template <typename V, int... T>
+TORVANIX_ALWAYS_INLINE void expand_partner(const std::uint32_t* rows, std::uint32_t* partner,
+                                           std::integer_sequence<int, T...>)
+{
+    constexpr int lanes = lanes_of<V>;
+    V w[80];
+    for (int t = 0; t < 16; ++t) {
+        w[t] = load<V>(rows + t * lanes);
+        store(partner + t * lanes, w[t]);
+    }
+    ((w[16 + T] = rotl<1>(w[13 + T] ^ (w[8 + T] ^ w[2 + T] ^ w[T])),
+      store(partner + (16 + T) * lanes, w[16 + T])),
+     ...);
+}
+
 // The lanes of the queue's first lanes_of<V> candidates whose partner
 // collides with their block, one bit each.
 template <typename V>
@@ -142,12 +162,7 @@ TORVANIX_ALWAYS_INLINE std::uint32_t colliding_lanes(const sha1_dv_queue& queue,
 {
     constexpr int lanes = lanes_of<V>;
     std::uint32_t partner[80 * lanes];
-    for (int t = 0; t < 16; ++t) store(partner + t * lanes, load<V>(rows + t * lanes));
-    for (int t = 16; t < 80; ++t) {
-        const V x = load<V>(partner + (t - 3) * lanes) ^ load<V>(partner + (t - 8) * lanes) ^
-                    load<V>(partner + (t - 14) * lanes) ^ load<V>(partner + (t - 16) * lanes);
-        store(partner + t * lanes, rotl<1>(x));
-    }
+    expand_partner<V>(rows, partner, std::make_integer_sequence<int, 64>{});
     // The block's own words 58..64.
     V own[7];
     for (int i = 0; i < 7; ++i) {
