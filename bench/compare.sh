@@ -23,7 +23,8 @@ esac
 missing=""
 for need in cmake:cmake ninja:ninja-build g++:g++ openssl:openssl sha1sum:coreutils \
             /usr/bin/time:time hyperfine:hyperfine awk:mawk sed:sed grep:grep \
-            head:coreutils mktemp:coreutils seq:coreutils sort:coreutils paste:coreutils; do
+            head:coreutils tail:coreutils cat:coreutils cut:coreutils tr:coreutils mktemp:coreutils \
+            seq:coreutils sort:coreutils paste:coreutils; do
   command -v "${need%%:*}" >/dev/null 2>&1 || missing="$missing ${need%%:*} (package ${need#*:}),"
 done
 [ -z "$missing" ] ||
