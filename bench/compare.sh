@@ -4,12 +4,46 @@
 # change in the machine's speed during the run affects all of them alike.
 #
 #   bench/compare.sh [ROUNDS]      (default 7; scratch files go to $TMPDIR)
+#
+# `sh scripts/install-deps.sh bench` installs everything it needs on Debian.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rounds=${1:-7}
 
-cmake --preset bench >/dev/null && cmake --build --preset bench >/dev/null
-cmake --preset bench-nohw >/dev/null && cmake --build --preset bench-nohw >/dev/null
+fail() {
+  printf 'compare.sh: %s\n' "$@" >&2
+  exit 1
+}
+case "$rounds" in
+  '' | *[!0-9]* | 0*) printf 'usage: bench/compare.sh [ROUNDS]   (ROUNDS a whole number from 1)\n' >&2; exit 2 ;;
+esac
+
+# Every command the comparison runs, with the Debian package that has it:
+# one missing would stop the run half-way or leave lines out of the tables.
+missing=""
+for need in cmake:cmake ninja:ninja-build g++:g++ openssl:openssl sha1sum:coreutils \
+            /usr/bin/time:time hyperfine:hyperfine awk:mawk sed:sed grep:grep \
+            head:coreutils tail:coreutils cat:coreutils cut:coreutils tr:coreutils mktemp:coreutils \
+            seq:coreutils sort:coreutils paste:coreutils; do
+  command -v "${need%%:*}" >/dev/null 2>&1 || missing="$missing ${need%%:*} (package ${need#*:}),"
+done
+[ -z "$missing" ] ||
+  fail "missing:${missing%,}" "install what the comparison needs with: sh scripts/install-deps.sh bench"
+
+# build PRESET: configures and builds it, or stops with CMake's last words.
+build() {
+  local out
+  if ! out=$({ cmake --preset "$1" && cmake --build --preset "$1"; } 2>&1); then
+    printf '%s\n' "$out" | tail -n 25 >&2
+    case "$out" in
+      *'"benchmark"'*) fail "CMake cannot find Google Benchmark (package libbenchmark-dev)" \
+                            "install what the comparison needs with: sh scripts/install-deps.sh bench" ;;
+    esac
+    fail "configuring or building preset '$1' failed (its output above)"
+  fi
+}
+build bench
+build bench-nohw
 tv=build/bench/torvanix
 tv_nohw=build/bench-nohw/torvanix
 
@@ -124,9 +158,39 @@ if have openssl; then
   printf '  %-44s %s\n' "  ratio per round, median" "$(printf '%s\n' "${rsw[@]}" | median)"
 fi
 echo
-echo "Every transform this processor runs (MB/s, one run each):"
-build/bench/bench_sha1 --benchmark_filter='^(transform|detecting)/' --benchmark_min_time=0.5 2>/dev/null |
-  awk "$to_mbps" | awk '{ printf "  %-44s %7s\n", $1, $2 }'
+echo "Every transform this processor runs, 16 KiB inputs, $rounds rounds: median MB/s without"
+echo "and with the collision check, and the check's cost, CPU time with it / CPU time without"
+echo "(median of the rounds' ratios)"
+# Google Benchmark's CSV: name,iterations,real_time,cpu_time,time_unit,bytes_per_second,...
+# Each transform's plain run comes just before its detecting one, so a
+# round's ratio compares runs made close together.
+for ((r = 0; r < rounds; r++)); do
+  build/bench/bench_sha1 --benchmark_filter='^(transform|detecting)/[^/]*/16384$' \
+    --benchmark_min_time=0.3 --benchmark_format=csv 2>/dev/null | sed "s/^/$r,/"
+done |
+  awk -F, 'function median(list,   v, n, i, j, x) {
+      n = split(list, v, " ")
+      for (i = 2; i <= n; i++) { x = v[i]; for (j = i - 1; j > 0 && v[j] + 0 > x + 0; j--) v[j + 1] = v[j]; v[j + 1] = x }
+      return n == 0 ? 0 : (n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2)
+    }
+    BEGIN { printf "  %-28s %9s %11s %12s\n", "transform", "plain", "with check", "time ratio" }
+    $2 ~ /^"(transform|detecting)\// {
+      split($2, part, "/"); kind = substr(part[1], 2); name = part[2]
+      if (!(name in seen)) { seen[name] = 1; order[++n] = name }
+      cpu[$1, kind, name] = $5; mbps[kind, name] = mbps[kind, name] " " $7 / 1e6 }
+    END {
+      for (i = 1; i <= n; i++) {
+        t = order[i]; ratios = ""
+        for (r = 0; (r, "transform", t) in cpu || (r, "detecting", t) in cpu; r++)
+          if (cpu[r, "transform", t] > 0 && cpu[r, "detecting", t] > 0)
+            ratios = ratios " " cpu[r, "detecting", t] / cpu[r, "transform", t]
+        if (ratios != "")
+          printf "  %-28s %9.0f %11.0f %11.2fx\n", t, median(mbps["transform", t]),
+                 median(mbps["detecting", t]), median(ratios)
+        else
+          printf "  %-28s  a benchmark of it failed\n", t
+      }
+    }'
 
 if have hyperfine; then
   echo

@@ -10,7 +10,8 @@
 #   lint     lintian, to check the .deb
 #   windows  the 32- and 64-bit Windows builds, tests under wine
 #   arm      the aarch64 Linux cross build, tests under qemu
-#   bench    the benchmarks (Google Benchmark)
+#   bench    the benchmarks (Google Benchmark) and what bench/compare.sh runs
+#            beside them (openssl, sha1sum, GNU time, hyperfine)
 #   fuzz     the fuzzer (clang, libFuzzer)
 #   man      the man command
 #   ci       everything .ci/run uses
@@ -35,7 +36,8 @@ for group in "$@"; do
     windows) add cmake ninja-build googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 \
                  wine wine32:i386 wine64 ;;
     arm) add cmake ninja-build googletest g++-aarch64-linux-gnu qemu-user-static dpkg-dev file ;;
-    bench) add g++ cmake ninja-build libbenchmark-dev ;;
+    # bench/compare.sh checks for each of these commands before it starts.
+    bench) add g++ cmake ninja-build libbenchmark-dev openssl coreutils time hyperfine mawk sed grep ;;
     fuzz) add clang libclang-rt-14-dev cmake ninja-build ;;
     man) add man-db ;;
     ci) exec sh "$0" test package lint windows arm bench fuzz ;;

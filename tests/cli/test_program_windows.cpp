@@ -172,6 +172,127 @@ TEST_F(WindowsProgram, DeviceNamesGiveTheOpenFailureTextWithoutReading)
     EXPECT_EQ(run.exit_code, 0);  // -1 when it hung and was ended
 }
 
+// `name` with each control byte as '?', as the console is to show it.
+std::string shown(std::string name)
+{
+    for (char& c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    }
+    return name;
+}
+
+// What a console screen buffer shows: its rows down to the cursor, each
+// without the spaces that fill it to the buffer's width, joined by "\n".
+std::string screen_text(HANDLE buffer)
+{
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(buffer, &info)) return "(no screen buffer)";
+    std::string text;
+    std::vector<char> row(static_cast<std::size_t>(info.dwSize.X));
+    for (SHORT y = 0; y <= info.dwCursorPosition.Y; ++y) {
+        DWORD read = 0;
+        ReadConsoleOutputCharacterA(buffer, row.data(), static_cast<DWORD>(row.size()), {0, y},
+                                    &read);
+        std::string line(row.data(), read);
+        line.erase(line.find_last_not_of(' ') + 1);
+        text += line;
+        if (y < info.dwCursorPosition.Y) text += '\n';
+    }
+    return text;
+}
+
+// `text` as screen_text shows it once written to a console: no spaces at
+// the ends of its lines.
+std::string as_on_screen(const std::string& text)
+{
+    std::string out;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        std::string line = text.substr(start, end - start);
+        line.erase(line.find_last_not_of(' ') + 1);
+        out += line + '\n';
+    }
+    return out + text.substr(start);
+}
+
+// Runs torvanix with `arguments` on its command line and a console screen
+// buffer of its own as its standard output, and returns what the buffer then
+// shows; the buffer is wide enough that no result line wraps.
+std::string run_torvanix_on_console(const std::string& arguments)
+{
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE buffer =
+        CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  &inherit, CONSOLE_TEXTMODE_BUFFER, nullptr);
+    if (buffer == INVALID_HANDLE_VALUE) return "(no screen buffer)";
+    SetConsoleScreenBufferSize(buffer, {120, 100});
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = buffer;
+    const std::string program = torvanix_exe_path();
+    std::string command_line = "\"" + program + "\" " + arguments;
+    PROCESS_INFORMATION process = {};
+    std::string text = "(not started)";
+    if (CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                       nullptr, &startup, &process)) {
+        const bool ended = WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0;
+        if (!ended) TerminateProcess(process.hProcess, 1);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+        text = ended ? screen_text(buffer) : "(hung)";
+    }
+    CloseHandle(buffer);
+    return text;
+}
+
+// A name that would move the cursor up and erase that line, and a name that
+// would clear the screen, each holding ESC. The first names an existing file
+// (Windows resolves ".." before it looks at the folder with the control
+// bytes, whose name no Windows file system allows); the second cannot be
+// opened, so it appears in the error text too.
+const std::string forger = "\x1b[1A\x1b[2K\\..\\a.txt";
+const std::string clearer = "gone\x1b[2J\x1b[H";
+
+std::string control_byte_names_output(std::string (*show)(std::string))
+{
+    return banner + line(abc, show(forger)) +
+           line(missing(show(clearer)), show(clearer), " [NO MATCH]") +
+           line(abc, "a.txt", " [NO MATCH]");
+}
+
+// In pipes and files, names keep every byte, control bytes too.
+TEST_F(WindowsProgram, ControlBytesOfNamesReachPipesAndFilesAsTheyAre)
+{
+    write_file("a.txt", "abc");
+    const auto as_is = [](std::string name) { return name; };
+    for (OutputTo output : {OutputTo::pipe, OutputTo::file}) {
+        ProgramRun run = run_torvanix({forger, clearer, "a.txt"}, output);
+        EXPECT_EQ(run.raw_out, with_crlf(control_byte_names_output(as_is)));
+        EXPECT_EQ(run.exit_code, 0);
+    }
+}
+
+// On a console each control byte of a name shows as '?', in the error text
+// and in the 20-byte name column alike. Needs a console, which the test
+// test_cli_console gives it (TORVANIX_TEST_CONSOLE set); elsewhere it runs
+// only where the tests themselves were started on one.
+TEST_F(WindowsProgram, ControlBytesOfNamesShowAsQuestionMarksOnTheConsole)
+{
+    HANDLE console =
+        CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (console == INVALID_HANDLE_VALUE) {
+        ASSERT_EQ(std::getenv("TORVANIX_TEST_CONSOLE"), nullptr) << "no console attached";
+        GTEST_SKIP() << "no console attached; test_cli_console runs this on one";
+    }
+    CloseHandle(console);
+    write_file("a.txt", "abc");
+    const std::string arguments = "\"" + forger + "\" \"" + clearer + "\" a.txt";
+    EXPECT_EQ(run_torvanix_on_console(arguments), as_on_screen(control_byte_names_output(shown)));
+}
+
 // The manifest and the version information are in the program's resources.
 TEST(WindowsResources, ManifestAndVersionInformationAreBuiltIn)
 {
