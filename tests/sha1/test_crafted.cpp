@@ -61,53 +61,6 @@ TEST(CraftedBlocks, MeetTheRequestedVectors)
     }
 }
 
-// When the solver finds a set's conditions contradictory, it names
-// conditions whose left sides sum to zero and whose right sides sum to one.
-// That sum is checked here on the real expansion: zero on each of the 512
-// one-bit blocks (so, being linear, on every block) means no block meets
-// those conditions together.
-TEST(CraftedBlocks, IncompatibleSetsHaveNoSolution)
-{
-    std::mt19937_64 random(2);
-    int incompatible = 0;
-    for (int round = 0; round < 4; ++round) {
-        const std::vector<int> maximal = crafted::largest_compatible_set(random, 1);
-        ASSERT_LE(maximal.size(), 12u);
-        for (int d = 0; d < sha1_dv_count; ++d) {
-            if (std::find(maximal.begin(), maximal.end(), d) != maximal.end()) continue;
-            // A greedy set is maximal: no further vector fits.
-            std::vector<int> set = maximal;
-            set.push_back(d);
-            const crafted::system s = crafted::solve(set);
-            ASSERT_FALSE(s.consistent) << d;
-            ++incompatible;
-
-            std::vector<int> conflict;
-            int rhs = 0;
-            for (int n = 0; n < crafted::condition_total; ++n) {
-                if (!s.conflict.test(static_cast<std::size_t>(n))) continue;
-                conflict.push_back(n);
-                rhs ^= sha1_dv_conditions[n].v;
-            }
-            ASSERT_FALSE(conflict.empty());
-            EXPECT_EQ(rhs, 1);
-            for (int bit = 0; bit < 512; ++bit) {
-                std::uint8_t block[64] = {};
-                block[bit / 8] = static_cast<std::uint8_t>(1 << (bit % 8));
-                std::uint32_t W[80];
-                sha1_expand(block, W);
-                int sum = 0;
-                for (int n : conflict) {
-                    const sha1_dv_condition& c = sha1_dv_conditions[n];
-                    sum ^= static_cast<int>(((W[c.a] >> c.i) ^ (W[c.b] >> c.j)) & 1);
-                }
-                ASSERT_EQ(sum, 0) << "vector " << d << ", block bit " << bit;
-            }
-        }
-    }
-    EXPECT_GT(incompatible, 0);
-}
-
 // Blocks meeting 1 to 12 vectors, four of each.
 bytes crafted_pool()
 {
@@ -119,36 +72,6 @@ bytes crafted_pool()
         pool.insert(pool.end(), blocks.begin(), blocks.end());
     }
     return pool;
-}
-
-// The batch checks give each crafted block the mask the single-block check
-// gives it, in every lane.
-TEST(CraftedBlocks, BatchChecksMatchTheSingleBlockCheck)
-{
-    const bytes pool = crafted_pool();
-    ASSERT_EQ(pool.size(), 48u * 64);
-    const bool avx2 = sha1_read_cpu_features().avx2;
-    for (std::size_t first = 0; first < 48; first += 5) {
-        sha1_dv_batch_columns columns = {};
-        std::uint32_t expected[sha1_dv_batch_size];
-        for (int b = 0; b < sha1_dv_batch_size; ++b) {
-            const std::uint8_t* block = &pool[64 * ((first + b) % 48)];
-            std::uint32_t W[80];
-            sha1_expand(block, W);
-            expected[b] = sha1_dv_candidates_portable(W);
-            std::uint32_t one[sha1_dv::column_count];
-            sha1_dv::columns_portable(W + sha1_dv::first_word, one);
-            for (int c = 0; c < sha1_dv::column_count; ++c) columns[c][b] = one[c];
-        }
-        std::vector<sha1_dv_batch_check> checks = {sha1_dv_candidates_batch_portable};
-        if (avx2) checks.push_back(sha1_dv_candidates_batch_avx2);
-        for (sha1_dv_batch_check check : checks) {
-            std::uint32_t actual[sha1_dv_batch_size];
-            std::fill(std::begin(actual), std::end(actual), 0xDEADBEEFu);
-            check(columns, actual);
-            for (int b = 0; b < sha1_dv_batch_size; ++b) EXPECT_EQ(actual[b], expected[b]) << b;
-        }
-    }
 }
 
 std::vector<sha1_transform_entry> usable()
