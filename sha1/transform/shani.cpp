@@ -93,6 +93,22 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void store(std::uint32_t out[5], __
     out[4] = static_cast<std::uint32_t>(_mm_extract_epi32(e, 3));
 }
 
+// Reads the chaining value into A..D (A in the top lane, D in the bottom)
+// and E, alone in the top lane of its own register, the other lanes zero so
+// adding it to the first words is exact.
+TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void load(const std::uint32_t state[5], __m128i& abcd,
+                                                       __m128i& e)
+{
+    abcd = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0x1B);
+    e = _mm_set_epi32(static_cast<int>(state[4]), 0, 0, 0);
+}
+
+// Big-endian words, the first in the top lane.
+TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI __m128i byte_swap_mask()
+{
+    return _mm_set_epi64x(0x0001020304050607LL, 0x08090A0B0C0D0E0FLL);
+}
+
 // Compresses one block into A..D (A in the top lane) and E (top lane);
 // with `Keep`, keeps the groups the collision check reads.
 template <bool Keep>
@@ -180,13 +196,10 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI sha1_blocks_done run(std::uint32_t 
                                                                   const std::uint8_t* data,
                                                                   std::size_t blocks)
 {
-    const __m128i byte_swap = _mm_set_epi64x(0x0001020304050607LL, 0x08090A0B0C0D0E0FLL);
-
-    // A in the top lane, D in the bottom; E alone in the top lane of its own
-    // register, the other lanes zero so adding it to the first words is exact.
-    __m128i abcd =
-        _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0x1B);
-    __m128i e = _mm_set_epi32(static_cast<int>(state[4]), 0, 0, 0);
+    const __m128i byte_swap = byte_swap_mask();
+    __m128i abcd;
+    __m128i e;
+    load(state, abcd, e);
     kept_for_check kept;
 
     if constexpr (!Detect) {

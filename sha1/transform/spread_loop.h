@@ -83,10 +83,10 @@ TORVANIX_ALWAYS_INLINE TORVANIX_SPREAD_TARGET void compress_into(__m128i& abcd, 
 TORVANIX_SPREAD_TARGET sha1_blocks_done run(std::uint32_t state[5], const std::uint8_t* data,
                                             std::size_t blocks)
 {
-    const __m128i byte_swap = _mm_set_epi64x(0x0001020304050607LL, 0x08090A0B0C0D0E0FLL);
-    __m128i abcd =
-        _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0x1B);
-    __m128i e = _mm_set_epi32(static_cast<int>(state[4]), 0, 0, 0);
+    const __m128i byte_swap = byte_swap_mask();
+    __m128i abcd;
+    __m128i e;
+    load(state, abcd, e);
     kept_for_check kept;
     spread_batch batches[2];
     // Candidates of both batches wait here for a vector's worth.
