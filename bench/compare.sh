@@ -136,9 +136,10 @@ ossl_mbps() {
 }
 median() { median_best | awk '{ print $1 }'; }
 hw=() sw=() ohw=() osw=() rhw=() rsw=()
+best_hw=$(build/bench/bench_sha1 --benchmark_filter=engine/64 2>/dev/null | awk '/engine/ {print $NF}')
 best_sw=$(build/bench-nohw/bench_sha1 --benchmark_filter=engine/64 2>/dev/null | awk '/engine/ {print $NF}')
 for ((r = 0; r < rounds; r++)); do
-  hw+=("$(mbps build/bench/bench_sha1 'detecting/x86-sha/16384$|detecting/armv8-sha1/16384$')")
+  hw+=("$(mbps build/bench/bench_sha1 "detecting/$best_hw/16384\$")")
   have openssl && ohw+=("$(ossl_mbps)")
   sw+=("$(mbps build/bench-nohw/bench_sha1 "detecting/$best_sw/16384\$")")
   have openssl && osw+=("$(ossl_mbps "$masked")")
@@ -147,7 +148,7 @@ for ((r = 0; r < rounds; r++)); do
     rsw+=("$(awk -v a="${sw[r]}" -v b="${osw[r]}" 'BEGIN { print a / b }')")
   fi
 done
-printf '  %-44s %s  (median %s)\n' "SHA-instruction transform" "${hw[*]}" "$(printf '%s\n' "${hw[@]}" | median)"
+printf '  %-44s %s  (median %s)\n' "$best_hw (default build)" "${hw[*]}" "$(printf '%s\n' "${hw[@]}" | median)"
 if have openssl; then
   printf '  %-44s %s  (median %s)\n' "openssl speed sha1" "${ohw[*]}" "$(printf '%s\n' "${ohw[@]}" | median)"
   printf '  %-44s %s\n' "  ratio per round, median" "$(printf '%s\n' "${rhw[@]}" | median)"
