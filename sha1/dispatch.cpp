@@ -20,6 +20,8 @@ constexpr sha1_transform_entry shani_sse = {"x86-sha-sse", sha1_transform_shani,
 constexpr sha1_transform_entry armv8 = {"armv8-sha1", sha1_transform_armv8, sha1_detect_armv8};
 #endif
 #if defined(TORVANIX_SHA1_X86)
+constexpr sha1_transform_entry avx2_avx512vl = {"x86-avx2-avx512vl", sha1_transform_avx2,
+                                                sha1_detect_avx2_avx512vl};
 constexpr sha1_transform_entry avx2 = {"x86-avx2", sha1_transform_avx2, sha1_detect_avx2};
 constexpr sha1_transform_entry ssse3 = {"x86-ssse3", sha1_transform_ssse3, sha1_detect_ssse3};
 #endif
@@ -47,6 +49,7 @@ int usable_entries(const sha1_transform_entry* (&out)[sha1_transform_kinds])
     if (cpu.armv8_sha1) out[count++] = &armv8;
 #endif
 #if defined(TORVANIX_SHA1_X86)
+    if (cpu.avx2 && cpu.avx512vl) out[count++] = &avx2_avx512vl;
     if (cpu.avx2) out[count++] = &avx2;
     if (cpu.ssse3) out[count++] = &ssse3;
 #endif

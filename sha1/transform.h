@@ -48,6 +48,9 @@ sha1_blocks_done sha1_detect_ssse3(std::uint32_t state[5], const std::uint8_t* d
 void sha1_transform_avx2(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks);
 sha1_blocks_done sha1_detect_avx2(std::uint32_t state[5], const std::uint8_t* data,
                                   std::size_t blocks);
+// The same with the candidate test in AVX-512 VL.
+sha1_blocks_done sha1_detect_avx2_avx512vl(std::uint32_t state[5], const std::uint8_t* data,
+                                           std::size_t blocks);
 // ARMv8 SHA1 instructions.
 void sha1_transform_armv8(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks);
 sha1_blocks_done sha1_detect_armv8(std::uint32_t state[5], const std::uint8_t* data,
@@ -60,9 +63,9 @@ struct sha1_transform_entry {
 };
 
 // At most one transform per kind: x86 SHA extensions with AVX-512 and GFNI,
-// with AVX2, with neither, ARMv8 SHA1, AVX2, SSSE3, portable; no processor
-// runs all of them.
-inline constexpr int sha1_transform_kinds = 7;
+// with AVX2, with neither, ARMv8 SHA1, AVX2 with AVX-512 VL, AVX2, SSSE3,
+// portable; no processor runs all of them.
+inline constexpr int sha1_transform_kinds = 8;
 
 // The transforms in this build that this processor can run, fastest first;
 // the portable one is always last.

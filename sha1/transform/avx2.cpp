@@ -22,11 +22,9 @@
 
 #include <immintrin.h>
 
-#include <atomic>
 #include <utility>
 
 #include "sha1/collision/columns_x86.h"
-#include "sha1/cpu_features.h"
 #include "sha1/transform.h"
 #include "sha1/transform/rounds.h"
 
@@ -163,31 +161,21 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void one_block(
     }
 }
 
-// The candidate test of a batch: with AVX-512 VL (as on Skylake-SP, which
-// has no SHA extensions), its three-input logic saves a third of the
-// instructions. Chosen on first use, as the transform itself is: threads
-// that race on it store the same pointer.
-constinit std::atomic<sha1_dv_batch_check> chosen_check{nullptr};
-
-// Checks and empties the batch (see sha1_dv_check_batch) with that test.
-// Out of line: the loop around it keeps more in registers.
+// Checks and empties the batch (see sha1_dv_check_batch) with the candidate
+// test `Check`. Out of line: the loop around it keeps more in registers.
+template <sha1_dv_batch_check Check>
 TORVANIX_NEVER_INLINE std::size_t check_batch(sha1_dv_batch& batch, std::size_t done, bool last,
                                               std::uint32_t state[5])
 {
-    sha1_dv_batch_check check = chosen_check.load(std::memory_order_relaxed);
-    if (check == nullptr) {
-        check = sha1_read_cpu_features().avx512vl ? sha1_dv_candidates_batch_avx512vl
-                                                  : sha1_dv_candidates_batch_avx2;
-        chosen_check.store(check, std::memory_order_relaxed);
-    }
-    return sha1_dv_check_batch(batch, check, sha1_dv_confirm_avx2, done, last, state);
+    return sha1_dv_check_batch(batch, Check, sha1_dv_confirm_avx2, done, last, state);
 }
 
 // Runs blocks a pair at a time, each pair from the schedule made while the
 // pair before it ran; after the last block the side schedule repeats blocks
 // instead of reading past the end of the input. With `Detect`, checks each
-// block and stops after the first that completes a collision attack.
-template <bool Detect>
+// block and stops after the first that completes a collision attack, with
+// the candidate test `Check`.
+template <bool Detect, sha1_dv_batch_check Check = sha1_dv_candidates_batch_avx2>
 TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE sha1_blocks_done run(std::uint32_t state[5],
                                                                  const std::uint8_t* data,
                                                                  std::size_t blocks)
@@ -244,7 +232,8 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE sha1_blocks_done run(std::uint32_t s
             if (slot == sha1_dv_batch_size || done == blocks) {
                 batch.count = slot;
                 slot = 0;
-                if (const std::size_t upto = check_batch(batch, done, done == blocks, state)) {
+                if (const std::size_t upto =
+                        check_batch<Check>(batch, done, done == blocks, state)) {
                     return {upto, true};
                 }
             }
@@ -273,6 +262,16 @@ TORVANIX_TARGET_AVX2 sha1_blocks_done sha1_detect_avx2(std::uint32_t state[5],
                                                        const std::uint8_t* data, std::size_t blocks)
 {
     return run<true>(state, data, blocks);
+}
+
+// With AVX-512 VL (as on Skylake-SP and Cascade Lake, which have no SHA
+// extensions), the candidate test's three-input logic saves a third of its
+// instructions.
+TORVANIX_TARGET_AVX2 sha1_blocks_done sha1_detect_avx2_avx512vl(std::uint32_t state[5],
+                                                                const std::uint8_t* data,
+                                                                std::size_t blocks)
+{
+    return run<true, sha1_dv_candidates_batch_avx512vl>(state, data, blocks);
 }
 
 #endif

@@ -133,7 +133,8 @@ TEST(Sha1Transforms, DispatcherChoosesTheFastestUsable)
     if (sha) {
         expected = avx512 ? "x86-sha-avx512" : avx2 ? "x86-sha" : "x86-sha-sse";
     } else if (avx2) {
-        expected = "x86-avx2";
+        expected =
+            flags.count("avx512f") && flags.count("avx512vl") ? "x86-avx2-avx512vl" : "x86-avx2";
     } else if (flags.count("ssse3")) {
         expected = "x86-ssse3";
     }
@@ -144,6 +145,8 @@ TEST(Sha1Transforms, DispatcherChoosesTheFastestUsable)
     EXPECT_EQ(names.count("x86-sha-avx512"), sha && avx512 ? 1u : 0u);
     EXPECT_EQ(names.count("x86-sha"), sha && avx2 ? 1u : 0u);
     EXPECT_EQ(names.count("x86-sha-sse"), sha ? 1u : 0u);
+    EXPECT_EQ(names.count("x86-avx2-avx512vl"),
+              avx2 && flags.count("avx512f") && flags.count("avx512vl") ? 1u : 0u);
     EXPECT_EQ(names.count("x86-avx2"), avx2 ? 1u : 0u);
     EXPECT_EQ(names.count("x86-ssse3"), flags.count("ssse3"));
 #else
