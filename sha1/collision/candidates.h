@@ -244,6 +244,37 @@ TORVANIX_ALWAYS_INLINE void groups_part(const Word (&parities)[32], Word& failur
     groups_slice<Word, first>(parities, failures, std::make_integer_sequence<int, end - first>{});
 }
 
+// How a transform that spreads the test divides it: the family parities in
+// two slices, then the groups in four.
+inline constexpr int family_slices = 2;
+inline constexpr int group_slices = 4;
+inline constexpr int test_slices = family_slices + group_slices;
+
+// Slice S (0 .. test_slices - 1) of the test; slice 0 clears `failures`, and
+// after the last the candidates are ~failures.
+template <typename Word, int S>
+TORVANIX_ALWAYS_INLINE void test_slice(const Word (&columns)[column_count], Word (&parities)[32],
+                                       Word& failures)
+{
+    if constexpr (S < family_slices) {
+        if constexpr (S == 0) failures = Word{};
+        families_part<Word, S, family_slices>(columns, parities);
+    } else {
+        groups_part<Word, S - family_slices, group_slices>(parities, failures);
+    }
+}
+
+// All the slices in order, as such a transform runs them.
+template <typename Word, int... S>
+TORVANIX_ALWAYS_INLINE void candidates_by_slices(const Word (&columns)[column_count],
+                                                 Word& candidates, std::integer_sequence<int, S...>)
+{
+    Word parities[32];
+    Word failures;
+    (test_slice<Word, S>(columns, parities, failures), ...);
+    candidates = ~failures;
+}
+
 // The vectors (bit `mask_bit` each) whose conditions the message meets, given
 // the columns: bit k of columns[c] is bit column_bit(c) of W[first_word + k]
 // (bits 30 and 31 are not read). With 64-bit words, two blocks at once; with

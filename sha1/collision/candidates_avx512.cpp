@@ -30,8 +30,10 @@ TORVANIX_TARGET_AVX512 void sha1_dv_candidates_batch_avx512(
     static_assert(sha1_dv_batch_size == 16, "one vector holds the batch");
     sixteen_words vectors[sha1_dv::column_count];
     std::memcpy(vectors, columns, sizeof vectors);
+    // In the slices the SHA-extension transform spreads over its rounds.
     sixteen_words masks;
-    sha1_dv::candidates_into(vectors, masks);
+    sha1_dv::candidates_by_slices(vectors, masks,
+                                  std::make_integer_sequence<int, sha1_dv::test_slices>{});
     std::memcpy(candidates, &masks, sizeof candidates);
 }
 

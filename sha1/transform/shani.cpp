@@ -245,7 +245,7 @@ typedef std::uint32_t eight_words __attribute__((vector_size(32)));
 // row; the batch's rows transposed in two slices, then the test of all
 // sixteen blocks in one vector.
 struct form_avx512 {
-    static constexpr int slices = 9;
+    static constexpr int slices = 2 + sha1_dv::test_slices + 1;
     static constexpr const sha1_dv_confirm_form& confirm = sha1_dv_confirm_avx512;
     struct scratch {
         sha1_dv_batch_rows rows;
@@ -273,13 +273,12 @@ struct form_avx512 {
             sha1_dv::transpose_rows_first_half(s.rows, s.quads);
         } else if constexpr (K == 1) {
             sha1_dv::transpose_rows_second_half(s.quads, batch.columns);
-        } else if constexpr (K < 4) {
+        } else if constexpr (K < 2 + sha1_dv::test_slices) {
             sixteen_words columns[sha1_dv::column_count];
-            std::memcpy(columns, batch.columns, sizeof columns);
-            sha1_dv::families_part<sixteen_words, K - 2, 2>(columns, s.parities);
-            if constexpr (K == 2) s.failures = sixteen_words{};
-        } else if constexpr (K < 8) {
-            sha1_dv::groups_part<sixteen_words, K - 4, 4>(s.parities, s.failures);
+            if constexpr (K - 2 < sha1_dv::family_slices) {
+                std::memcpy(columns, batch.columns, sizeof columns);
+            }
+            sha1_dv::test_slice<sixteen_words, K - 2>(columns, s.parities, s.failures);
         } else {
             const __m512i passed = _mm512_loadu_si512(&s.failures) ^ _mm512_set1_epi32(-1);
             _mm512_storeu_si512(candidates, passed);
@@ -292,7 +291,7 @@ struct form_avx512 {
 // With AVX2: each block's columns with SSE byte shuffles and sign masks,
 // straight into the batch; the test in two vectors of eight blocks.
 struct form_avx2 {
-    static constexpr int slices = 7;
+    static constexpr int slices = sha1_dv::test_slices + 1;
     static constexpr const sha1_dv_confirm_form& confirm = sha1_dv_confirm_avx2;
     struct scratch {
         __m128i even_groups[9];  // of the block waiting for its pair
@@ -330,15 +329,14 @@ struct form_avx2 {
         sha1_dv_batch& batch, scratch& s, std::uint32_t (&candidates)[sha1_dv_batch_size])
     {
         for (int half = 0; half < 2; ++half) {
-            if constexpr (K < 2) {
+            if constexpr (K < sha1_dv::test_slices) {
                 eight_words columns[sha1_dv::column_count];
-                for (int c = 0; c < sha1_dv::column_count; ++c) {
-                    std::memcpy(&columns[c], &batch.columns[c][8 * half], sizeof columns[c]);
+                if constexpr (K < sha1_dv::family_slices) {
+                    for (int c = 0; c < sha1_dv::column_count; ++c) {
+                        std::memcpy(&columns[c], &batch.columns[c][8 * half], sizeof columns[c]);
+                    }
                 }
-                sha1_dv::families_part<eight_words, K, 2>(columns, s.parities[half]);
-                if constexpr (K == 0) s.failures[half] = eight_words{};
-            } else if constexpr (K < 6) {
-                sha1_dv::groups_part<eight_words, K - 2, 4>(s.parities[half], s.failures[half]);
+                sha1_dv::test_slice<eight_words, K>(columns, s.parities[half], s.failures[half]);
             }
         }
         if constexpr (K == slices - 1) {
