@@ -9,8 +9,10 @@
 //
 // The first question costs a few hundred simple operations and rules out
 // about 95% of blocks; it is evaluated for all 32 vectors at once, one bit
-// per vector, and by the transforms on eight blocks at a time (in AVX2
-// vectors where the processor has them). The second runs only for the
+// per vector, and by the transforms on batches of up to sixteen blocks (in
+// vectors of eight or sixteen blocks where the processor has them; the
+// SHA-extension transforms spread it over the next batch's rounds,
+// collision/ and transform/spread_loop.h). The second runs only for the
 // vectors that pass it, from the block's working state before step 60,
 // which the transforms keep; where the processor has vectors, such
 // candidates wait in a queue and are confirmed eight or sixteen at once.

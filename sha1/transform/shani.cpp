@@ -188,7 +188,7 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void add_to_batch(sha1_dv_batch& ba
 }
 
 // Runs blocks; with `Detect`, checks each block and stops after the first
-// that completes a collision attack. The check runs on eight blocks at once
+// that completes a collision attack. The check runs on a batch at once
 // through `Check`, and confirms candidates with `Confirm`.
 template <bool Detect, batch_columns_fn Columns, sha1_dv_batch_check Check,
           const sha1_dv_confirm_form* Confirm>
