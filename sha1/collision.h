@@ -61,14 +61,18 @@ void sha1_dv_candidates_batch_avx2(const sha1_dv_batch_columns& columns,
 // With AVX-512 F and VL, eight blocks in a 256-bit vector.
 void sha1_dv_candidates_batch_avx512vl(const sha1_dv_batch_columns& columns,
                                        std::uint32_t (&candidates)[sha1_dv_batch_size]);
-// With AVX-512, sixteen blocks in one vector.
+// With AVX-512, sixteen blocks in one vector, in the slices the SHA-extension
+// transform spreads over its rounds (which inlines them rather than calling
+// this; tests compare it with the other forms).
 void sha1_dv_candidates_batch_avx512(const sha1_dv_batch_columns& columns,
                                      std::uint32_t (&candidates)[sha1_dv_batch_size]);
 
 // A batch's columns by block, as some column forms produce them: rows[b][c]
 // is column c of block b (elements 11-15 unused).
 using sha1_dv_batch_rows = std::uint32_t[sha1_dv_batch_size][16];
-// Turns rows into the columns the batch checks read, with AVX-512.
+// Turns rows into the columns the batch checks read, with AVX-512: both
+// halves of the transposition the SHA-extension transform runs as two
+// slices, for the tests.
 void sha1_dv_transpose_rows_avx512(const sha1_dv_batch_rows& rows, sha1_dv_batch_columns& columns);
 
 // The columns of an expanded message W[0..79] by the AVX-512 and GFNI form,
@@ -167,7 +171,3 @@ std::size_t sha1_dv_queue_candidates(sha1_dv_queue& queue, sha1_dv_batch& batch,
 // writes as sha1_dv_check_batch.
 std::size_t sha1_dv_drain_queue(sha1_dv_queue& queue, const sha1_dv_confirm_form& confirm,
                                 std::uint32_t state[5]);
-
-// The same for a block given by its 64 bytes.
-bool sha1_dv_collides_block(const std::uint32_t ihv_in[5], const std::uint8_t* block,
-                            std::uint32_t candidates, const std::uint32_t ihv_out[5]);

@@ -134,14 +134,6 @@ bool sha1_dv_collides(const std::uint32_t ihv_in[5], const std::uint32_t W[80],
     return any_partner_collides(before58, before65, W, candidates, ihv_out);
 }
 
-bool sha1_dv_collides_block(const std::uint32_t ihv_in[5], const std::uint8_t* block,
-                            std::uint32_t candidates, const std::uint32_t ihv_out[5])
-{
-    std::uint32_t W[80];
-    sha1_expand(block, W);
-    return sha1_dv_collides(ihv_in, W, candidates, ihv_out);
-}
-
 bool sha1_dv_collides_from(const std::uint32_t before60[5], const std::uint8_t* block,
                            std::uint32_t candidates, const std::uint32_t ihv_out[5])
 {
