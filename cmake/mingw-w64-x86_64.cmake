@@ -1,4 +1,5 @@
 # Cross build for 64-bit Windows with mingw-w64 (Debian: g++-mingw-w64-x86-64).
 set(TORVANIX_MINGW_TRIPLET x86_64-w64-mingw32)
+set(TORVANIX_WINE_LOADER wine64)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

@@ -8,8 +8,11 @@
 #   test     the program and its tests (GoogleTest)
 #   package  the .deb (dpkg-dev, file)
 #   lint     lintian, to check the .deb
-#   windows  the 32- and 64-bit Windows builds, tests under wine
+#   windows  the 32- and 64-bit Windows builds, tests under wine; the 32-bit
+#            wine (and the i386 architecture, for good) only where this
+#            machine runs 32-bit x86 programs (scripts/runs-i386.sh)
 #   arm      the aarch64 Linux cross build, tests under qemu
+#   i686     the 32-bit x86 Linux cross build, tests under qemu
 #   bench    the benchmarks (Google Benchmark) and what bench/compare.sh runs
 #            beside them (openssl, sha1sum, GNU time, hyperfine)
 #   fuzz     the fuzzer (clang, libFuzzer)
@@ -32,15 +35,19 @@ for group in "$@"; do
     package) add g++ cmake ninja-build dpkg-dev file ;;
     lint) add lintian ;;
     # GoogleTest's sources (googletest) are built with the cross compilers.
-    # The 32-bit tests run under Debian's i386 wine.
-    windows) add cmake ninja-build googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 \
-                 wine wine32:i386 wine64 ;;
+    # The 32-bit tests run under Debian's i386 wine, which can start only
+    # where the kernel runs i386 programs; elsewhere it would only make
+    # /usr/bin/wine start a loader that cannot run.
+    windows)
+      add cmake ninja-build googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64
+      if sh "$here/runs-i386.sh" --machine >/dev/null; then add wine32:i386; fi ;;
     arm) add cmake ninja-build googletest g++-aarch64-linux-gnu qemu-user-static dpkg-dev file ;;
+    i686) add cmake ninja-build googletest g++-i686-linux-gnu qemu-user-static ;;
     # bench/compare.sh checks for each of these commands before it starts.
     bench) add g++ cmake ninja-build libbenchmark-dev openssl coreutils time hyperfine mawk sed grep ;;
     fuzz) add clang libclang-rt-14-dev cmake ninja-build ;;
     man) add man-db ;;
-    ci) exec sh "$0" test package lint windows arm bench fuzz ;;
+    ci) exec sh "$0" test package lint windows arm i686 bench fuzz ;;
     *) echo "install-deps.sh: unknown group '$group'" >&2; exit 2 ;;
   esac
 done
@@ -76,9 +83,37 @@ if [ "$update" = no ]; then
     fi
   done
 fi
+# A mirror in the middle of a sync serves some indexes with the wrong size;
+# another try a little later usually gets them. If one still fails, apt-get
+# goes on with the indexes it has.
 if [ "$update" = yes ]; then
-  root apt-get update
+  for wait in 5 15 0; do
+    root apt-get update && break
+    [ "$wait" -eq 0 ] || { echo "install-deps.sh: package lists incomplete; again in $wait s" >&2; sleep "$wait"; }
+  done
 fi
-# $missing is split into words on purpose.
-# shellcheck disable=SC2086
-root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing
+install() {
+  # $missing is split into words on purpose.
+  # shellcheck disable=SC2086
+  root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "$@" $missing
+}
+# When an update suite's index of one architecture is missing (the i386 one
+# of the security updates, say), its newer versions of libraries have no
+# twin in that architecture, and a library and its twin must have the same
+# version. The release's own versions, from the main suite, fit together:
+# first as the versions to install, then, where a library was already
+# updated from the other suite, also to go back to (apt-get names each
+# package it takes back to the release's version).
+if ! install; then
+  suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  [ -n "$suite" ] || exit 1
+  echo "install-deps.sh: trying again with the versions of the suite $suite" >&2
+  if ! install -t "$suite"; then
+    echo "install-deps.sh: trying again, going back to $suite's versions where needed" >&2
+    preferences=$(mktemp)
+    trap 'rm -f "$preferences"' EXIT
+    printf 'Package: *\nPin: release n=%s\nPin-Priority: 1001\n' "$suite" >"$preferences"
+    chmod 644 "$preferences"
+    install -o "Dir::Etc::Preferences=$preferences" --allow-downgrades
+  fi
+fi
