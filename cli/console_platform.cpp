@@ -2,6 +2,7 @@
 
 #if defined(_WIN32)
 
+#include <stdlib.h>
 #include <windows.h>
 
 #if defined(__MINGW32__)
@@ -12,6 +13,121 @@ extern "C" {
 int _dowildcard = 0;
 }
 #endif
+
+// The runtime's split of the command line into UTF-16 arguments. A program
+// with a narrow main has only the ANSI split until it asks for this one, by
+// calls that MSVC's <corecrt_startup.h> declares but no mingw-w64 header
+// does: for mingw-w64 they are declared here, as the runtime (UCRT or
+// msvcrt.dll) exports them.
+#if defined(_MSC_VER)
+#include <corecrt_startup.h>
+#elif defined(_UCRT)
+extern "C" {
+enum _crt_argv_mode {
+    _crt_argv_no_arguments,
+    _crt_argv_unexpanded_arguments,
+    _crt_argv_expanded_arguments
+};
+errno_t __cdecl _configure_wide_argv(_crt_argv_mode mode);
+}
+#else
+extern "C" {
+struct _startupinfo {
+    int newmode;
+};
+extern int _newmode;  // what the startup code gave the narrow split
+int __cdecl __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** env, int expand_wildcards,
+                           _startupinfo* info);
+}
+#endif
+
+namespace {
+
+// The UTF-16 arguments, split from the same command line by the same
+// runtime as main's argv, without wildcard expansion (as main's); null if
+// the runtime cannot give them. The runtime builds them in storage of its
+// own, which lasts as long as the process.
+wchar_t** runtime_wide_arguments()
+{
+    if (__wargv != nullptr) {
+        return __wargv;
+    }
+    // Building the wide split also sets __argc to its own count; main's
+    // narrow count is put back.
+    const int narrow_count = __argc;
+    wchar_t** arguments = nullptr;
+#if defined(_MSC_VER) || defined(_UCRT)
+    if (_configure_wide_argv(_crt_argv_unexpanded_arguments) == 0) {
+        arguments = __wargv;
+    }
+#else
+    int count = 0;
+    wchar_t** environment = nullptr;
+    _startupinfo info = {_newmode};
+    if (__wgetmainargs(&count, &arguments, &environment, 0, &info) != 0) {
+        arguments = nullptr;
+    }
+#endif
+    __argc = narrow_count;
+    return arguments;
+}
+
+// Whether `wide` converted to the ANSI code page, with the best-fit mapping
+// Windows uses for the ANSI command line, gives exactly the bytes of `ansi`.
+// Converted a piece at a time into a small buffer; a piece never ends
+// between the two halves of a surrogate pair.
+bool converts_to(const wchar_t* wide, const char* ansi)
+{
+    constexpr int piece = 256;
+    char converted[4 * piece];
+    std::size_t done = 0;
+    while (*wide != L'\0') {
+        int n = 0;
+        while (n < piece && wide[n] != L'\0') {
+            ++n;
+        }
+        if (n == piece && wide[n] != L'\0' && wide[n - 1] >= 0xD800 && wide[n - 1] <= 0xDBFF) {
+            --n;
+        }
+        const int bytes = WideCharToMultiByte(CP_ACP, 0, wide, n, converted,
+                                              static_cast<int>(sizeof converted), nullptr, nullptr);
+        if (bytes <= 0) {
+            return false;
+        }
+        // Byte by byte: the end of `ansi` stops the comparison, as a
+        // converted piece holds no zero byte.
+        for (int i = 0; i < bytes; ++i, ++done) {
+            if (ansi[done] != converted[i]) {
+                return false;
+            }
+        }
+        wide += n;
+    }
+    return ansi[done] == '\0';
+}
+
+}  // namespace
+
+// The two splits are made separately, and a best-fit conversion can turn a
+// character of the wide command line into a quote or a backslash of the
+// ANSI one, which splits differently: then no wide argument is known to
+// stand for the ANSI one at its position.
+bool splits_agree(const char* const* ansi, const wchar_t* const* wide)
+{
+    int i = 0;
+    for (; ansi[i] != nullptr && wide[i] != nullptr; ++i) {
+        if (i > 0 && !converts_to(wide[i], ansi[i])) {
+            return false;
+        }
+    }
+    return ansi[i] == nullptr && wide[i] == nullptr;
+}
+
+wchar_t* const* wide_arguments(int argc, char* const* argv)
+{
+    wchar_t* const* wide = runtime_wide_arguments();
+    return wide != nullptr && argv[argc] == nullptr && splits_agree(argv, wide) ? wide : nullptr;
+}
 
 void prepare_console()
 {
@@ -39,5 +155,7 @@ void prepare_console()
 }
 
 bool output_is_terminal() { return isatty(STDOUT_FILENO) != 0; }
+
+wchar_t* const* wide_arguments(int, char* const*) { return nullptr; }
 
 #endif

@@ -102,10 +102,11 @@ int main(int argc, char* argv[])
     }
 
     const bool on_terminal = output_is_terminal();
+    wchar_t* const* wide_argv = wide_arguments(argc, argv);
     static char previous_text[result_text_size];
     static char previous_safe[safe_text_size];
     for (int i = 1; i < argc; ++i) {
-        const char* text = SHA1File(argv[i]);
+        const char* text = SHA1File(argv[i], wide_argv != nullptr ? wide_argv[i] : nullptr);
         print_result(text, argv[i], on_terminal);
         if (i >= 2) {
             std::fputs(same_result(text, SHA1FileSafeText(), previous_text, previous_safe)

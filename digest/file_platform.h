@@ -6,9 +6,10 @@
 // Opens `path` for binary reading, or returns null when it cannot be read as
 // a file: it does not exist, is a directory, is locked against readers, ...
 // On Windows other processes may keep reading the file but not write it; a
-// `path` that is one of the program's arguments is opened by the UTF-16 form
-// of that argument, and a character device (console, port, NUL) is refused.
-std::FILE* open_for_digest(const char* path);
+// name that comes with its UTF-16 form `wide_path` is opened by that form,
+// and a character device (console, port, NUL) is refused. Elsewhere
+// `wide_path` is not used.
+std::FILE* open_for_digest(const char* path, const wchar_t* wide_path = nullptr);
 
 // Tells whether the file behind `stream`, the stream open_for_digest opened
 // last, is a regular file whose size or modification time differ from what

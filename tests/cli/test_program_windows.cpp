@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "cli/console_platform.h"
 #include "expected_output.h"
 #include "run_program.h"
 
@@ -142,6 +143,43 @@ TEST_F(WindowsProgram, NamesOutsideTheAnsiCodePageDigestTheFileNamed)
     std::filesystem::remove(omega);
     EXPECT_EQ(run_torvanix_wide_command_line(omega).out,
               banner + line(missing("Omega.txt"), "Omega.txt"));
+}
+
+// The runtime splits the ANSI and the UTF-16 command line separately; a
+// wide argument stands for main's argument only where the two splits have
+// the same arguments. Each case is a command line in UTF-16 and its ANSI
+// form in the code page 1252.
+TEST(WindowsArguments, WideArgumentsAreUsedOnlyWhereTheSplitsAgree)
+{
+    ASSERT_EQ(GetACP(), 1252u) << "the Greek capital omega must show as 'O'";
+    struct Case {
+        const char* what;
+        std::vector<const char*> ansi;
+        std::vector<const wchar_t*> wide;
+        bool agree;
+    };
+    const Case cases[] = {
+        // `t.exe Ωmega.txt Omega.txt`
+        {"look-alikes",
+         {"t.exe", "Omega.txt", "Omega.txt"},
+         {L"t.exe", L"\u03A9mega.txt", L"Omega.txt"},
+         true},
+        // `t.exe ＂Ωmega.txt Omega.txt＂` (full-width quotes), whose ANSI form
+        // `t.exe "Omega.txt Omega.txt"` holds one argument.
+        {"fewer ANSI arguments",
+         {"t.exe", "Omega.txt Omega.txt"},
+         {L"t.exe", L"\uFF02\u03A9mega.txt", L"Omega.txt\uFF02"},
+         false},
+        // `t.exe Ωmega.txt＂`: as many arguments, but the ANSI split drops
+        // the quote the full-width one became.
+        {"different arguments", {"t.exe", "Omega.txt"}, {L"t.exe", L"\u03A9mega.txt\uFF02"}, false},
+        {"fewer wide arguments", {"t.exe", "a", "b"}, {L"t.exe", L"a"}, false},
+    };
+    for (Case c : cases) {
+        c.ansi.push_back(nullptr);
+        c.wide.push_back(nullptr);
+        EXPECT_EQ(splits_agree(c.ansi.data(), c.wide.data()), c.agree) << c.what;
+    }
 }
 
 // The console, serial and printer ports and NUL are not files: their names
