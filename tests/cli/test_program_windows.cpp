@@ -182,6 +182,27 @@ TEST(WindowsArguments, WideArgumentsAreUsedOnlyWhereTheSplitsAgree)
     }
 }
 
+// A name whose full path is longer than MAX_PATH. Windows opens it only
+// through its `\\?\` form unless long paths are switched on for the system
+// (wine never refuses it).
+TEST_F(WindowsProgram, NamesLongerThanMaxPathAreOpened)
+{
+    wchar_t here[MAX_PATH];
+    ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, here), 0u);
+    std::wstring full = std::wstring(L"\\\\?\\") + here;
+    std::string name;
+    for (int i = 0; i < 6; ++i) {
+        const std::string folder(50, static_cast<char>('a' + i));
+        full += L"\\" + std::wstring(folder.begin(), folder.end());
+        ASSERT_TRUE(CreateDirectoryW(full.c_str(), nullptr));
+        name += folder + "\\";
+    }
+    write_wide_file((full + L"\\f.txt").c_str(), "abc");
+    name += "f.txt";
+    EXPECT_EQ(run_torvanix({name, "gone\\..\\" + name}).out,
+              banner + line(abc, name) + line(abc, "gone\\..\\" + name, " [MATCH]"));
+}
+
 // The console, serial and printer ports and NUL are not files: their names
 // give the open-failure text at once instead of waiting for input. The names
 // are looked up with an extension and in any case, as Windows does. Run once

@@ -1,5 +1,5 @@
 // Which name a Windows open uses: the UTF-16 form of a name when the caller
-// has one, the ANSI name otherwise.
+// has one, the ANSI name otherwise; the `\\?\` form of a long name.
 #include <windows.h>
 
 #include <cstring>
@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "digest/file_platform.h"
 #include "digest/sha1file.h"
 #include "tests/support/scratch_dir.h"
 
@@ -45,6 +46,39 @@ TEST_F(WideNames, TheWideFormIsOpenedWhenThereIsOne)
     EXPECT_EQ(SHA1File("Omega.txt", nullptr), abd);
     EXPECT_EQ(SHA1File("Omega.txt"), abd);
     EXPECT_STREQ(SHA1File("Omega.txt", L"\u03A9mega-gone.txt"), "couldn't open file 'Omega.txt'\n");
+}
+
+// The `\\?\` forms of names, relative to the scratch folder (the current
+// one) and its drive.
+TEST_F(WideNames, LongNamesHaveTheirFullPathBehindTheLongPathPrefix)
+{
+    wchar_t here[MAX_PATH];
+    ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, here), 3u);
+    const std::wstring folder = here, drive = folder.substr(0, 2);  // "C:"
+    const std::wstring parent = folder.substr(0, folder.find_last_of(L'\\'));
+    struct Case {
+        std::wstring name, form;  // no form: ""
+    };
+    const Case cases[] = {
+        {L"a\\b.txt", L"\\\\?\\" + folder + L"\\a\\b.txt"},
+        {drive + L"b.txt", L"\\\\?\\" + folder + L"\\b.txt"},  // drive-relative
+        {L"\\b.txt", L"\\\\?\\" + drive + L"\\b.txt"},         // rooted
+        {L"a\\..\\..\\b.txt", L"\\\\?\\" + parent + L"\\b.txt"},
+        {L"a/./b.txt.", L"\\\\?\\" + folder + L"\\a\\b.txt"},  // '/', ".", a trailing dot
+        {L"\\\\server\\share\\dir\\..\\b.txt", L"\\\\?\\UNC\\server\\share\\b.txt"},
+        {L"\\\\?\\" + drive + L"\\b.txt", L""},  // already in that form
+        {L"\\\\.\\COM1", L""},                   // devices
+        {L"con", L""},
+    };
+    for (const Case& c : cases) {
+        wchar_t out[MAX_PATH];
+        const int length = long_path_name(c.name.c_str(), out, MAX_PATH);
+        const std::wstring form = length > 0 ? out : L"";
+        EXPECT_TRUE(form == c.form) << std::string(c.name.begin(), c.name.end());
+        // The length of the full path, which the plain open measures.
+        const std::size_t prefix = form.rfind(L"\\\\?\\UNC\\", 0) == 0 ? 6 : 4;
+        EXPECT_EQ(length, length > 0 ? static_cast<int>(form.size() - prefix) : 0);
+    }
 }
 
 }  // namespace
