@@ -108,10 +108,23 @@ std::FILE* open_for_digest(const char* path, const wchar_t* wide_path)
 {
     // The name as typed: an ANSI argument loses every character outside the
     // ANSI code page, to '?' or to a look-alike that can name another file.
+#if !defined(_WIN64)
+    // A 32-bit program on 64-bit Windows that names a file under
+    // System32 is given the one of that name under SysWOW64, a different
+    // file. The redirector is off for this thread during the open only. On
+    // 32-bit Windows there is none: the call fails and changes nothing.
+    void* redirection = nullptr;
+    const bool redirection_off = Wow64DisableWow64FsRedirection(&redirection) != 0;
+#endif
     std::FILE* stream = open_shared(path, wide_path);
     if (stream == nullptr) {
         stream = open_long(path, wide_path);
     }
+#if !defined(_WIN64)
+    if (redirection_off) {
+        Wow64RevertWow64FsRedirection(redirection);
+    }
+#endif
     if (stream != nullptr && !has_contents(stream)) {
         std::fclose(stream);
         return nullptr;

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -201,6 +202,39 @@ TEST_F(WindowsProgram, NamesLongerThanMaxPathAreOpened)
     name += "f.txt";
     EXPECT_EQ(run_torvanix({name, "gone\\..\\" + name}).out,
               banner + line(abc, name) + line(abc, "gone\\..\\" + name, " [MATCH]"));
+}
+
+// On 64-bit Windows a 32-bit program that opens a name under System32 is
+// given the file of that name under SysWOW64, unless it turns the file
+// system redirector off. With two different files of one name in the two
+// folders, the one named must be digested. (Under wine this needs a 64-bit
+// prefix, which redirects as Windows does.)
+TEST_F(WindowsProgram, System32NamesAreOpenedAsNamedUnderWow64)
+{
+#if defined(_WIN64)
+    GTEST_SKIP() << "a 64-bit program is never redirected";
+#else
+    BOOL wow64 = FALSE;
+    if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64) {
+        GTEST_SKIP() << "not running under WoW64: nothing is redirected";
+    }
+    char windows[MAX_PATH];
+    ASSERT_GT(GetWindowsDirectoryA(windows, MAX_PATH), 0u);
+    const std::string name = "torvanix-test-" + std::to_string(GetCurrentProcessId()) + ".txt";
+    const std::string system32 = std::string(windows) + "\\System32\\" + name;
+    const std::string syswow64 = std::string(windows) + "\\SysWOW64\\" + name;
+    // Sysnative: System32 itself, as a 32-bit program reaches it.
+    const std::string sysnative = std::string(windows) + "\\Sysnative\\" + name;
+    if (!std::ofstream(sysnative, std::ios::binary)) {
+        GTEST_SKIP() << "cannot write to " << sysnative << " (needs an administrator)";
+    }
+    write_file(sysnative, "abc");
+    write_file(syswow64, "abd");
+    const ProgramRun run = run_torvanix({system32, syswow64});
+    DeleteFileA(sysnative.c_str());
+    DeleteFileA(syswow64.c_str());
+    EXPECT_EQ(run.out, banner + line(abc, system32) + line(abd, syswow64, " [NO MATCH]"));
+#endif
 }
 
 // The console, serial and printer ports and NUL are not files: their names
