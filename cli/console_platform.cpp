@@ -1,5 +1,7 @@
 #include "console_platform.h"
 
+#include <cstdio>
+
 #if defined(_WIN32)
 
 #include <stdlib.h>
@@ -129,6 +131,82 @@ wchar_t* const* wide_arguments(int argc, char* const* argv)
     return wide != nullptr && argv[argc] == nullptr && splits_agree(argv, wide) ? wide : nullptr;
 }
 
+int console_text(unsigned code_page, const char* bytes, int n, wchar_t* out, int room)
+{
+    if (n == 0) {
+        return 0;
+    }
+    const int converted = MultiByteToWideChar(code_page, 0, bytes, n, out, room);
+    if (converted <= 0) {
+        return -1;
+    }
+    int line_ends = 0;
+    for (int i = 0; i < converted; ++i) {
+        line_ends += out[i] == L'\n' ? 1 : 0;
+    }
+    if (converted + line_ends > room) {
+        return -1;
+    }
+    // From the end, so each CR goes in without overwriting what is still
+    // to be read.
+    int to = converted + line_ends;
+    for (int from = converted - 1; from >= 0; --from) {
+        const wchar_t c = out[from];
+        if (c == L'\n') {
+            out[--to] = L'\n';
+            out[--to] = L'\r';
+        } else {
+            out[--to] = c < 0x20 || (c >= 0x7F && c <= 0x9F) ? L'?' : c;
+        }
+    }
+    return converted + line_ends;
+}
+
+namespace {
+
+// The line being collected for the console: longer than any line the
+// program writes (a result text of at most 1023 bytes, each byte giving
+// at most one unit, or two for "\n", and the name column and marker).
+constexpr int console_line_room = 2 * 1024 + 64;
+wchar_t console_line[console_line_room];
+int console_length = 0;
+
+void write_console_line()
+{
+    // What the C library holds for standard output goes first, in order.
+    std::fflush(stdout);
+    DWORD written = 0;
+    WriteConsoleW(GetStdHandle(STD_OUTPUT_HANDLE), console_line, static_cast<DWORD>(console_length),
+                  &written, nullptr);
+    console_length = 0;
+}
+
+}  // namespace
+
+void write_text(const char* bytes, int n, bool on_terminal)
+{
+    if (!on_terminal) {
+        std::fwrite(bytes, 1, static_cast<std::size_t>(n), stdout);
+        return;
+    }
+    int units = console_text(CP_ACP, bytes, n, console_line + console_length,
+                             console_line_room - console_length);
+    if (units < 0 && console_length > 0) {
+        write_console_line();
+        units = console_text(CP_ACP, bytes, n, console_line, console_line_room);
+    }
+    if (units < 0) {
+        // Should the conversion fail, the bytes go out through the stream.
+        std::fflush(stdout);
+        std::fwrite(bytes, 1, static_cast<std::size_t>(n), stdout);
+        return;
+    }
+    console_length += units;
+    if (n > 0 && bytes[n - 1] == '\n') {
+        write_console_line();
+    }
+}
+
 void prepare_console()
 {
     // Nothing to do: a broken pipe only makes writes fail, and standard
@@ -155,6 +233,11 @@ void prepare_console()
 }
 
 bool output_is_terminal() { return isatty(STDOUT_FILENO) != 0; }
+
+void write_text(const char* bytes, int n, bool)
+{
+    std::fwrite(bytes, 1, static_cast<std::size_t>(n), stdout);
+}
 
 wchar_t* const* wide_arguments(int, char* const*) { return nullptr; }
 

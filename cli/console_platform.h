@@ -9,6 +9,14 @@ void prepare_console();
 // control bytes would be acted on rather than shown.
 bool output_is_terminal();
 
+// Writes bytes[0..n) to standard output. To a pipe or a file, and to a
+// POSIX terminal, they go out through the C library's stream as they are.
+// A Windows console shows text in its own output code page, not in the
+// ANSI code page names come in, so there (`on_terminal` set) the bytes are
+// converted to UTF-16, each call's bytes on their own, and the console is
+// given each line whole once a call ends it with "\n".
+void write_text(const char* bytes, int n, bool on_terminal);
+
 // The UTF-16 form of main's arguments, argv[0] to argv[argc - 1] and a null
 // after them, or null when there is none to use. On Windows that is the
 // runtime's wide split of the command line, when it has the same arguments
@@ -20,4 +28,12 @@ wchar_t* const* wide_arguments(int argc, char* const* argv);
 // null, are the same ones position by position: each wide argument after
 // the program's own name converts to exactly the bytes of its ANSI twin.
 bool splits_agree(const char* const* ansi, const wchar_t* const* wide);
+
+// The console's text for bytes[0..n) of the code page `code_page`: each
+// "\n" as "\r\n", as a text stream writes it, and every other control
+// character, C1 (U+0080 to U+009F) as well as C0 and DEL, as '?'. A
+// character that the bytes hold only in part is given as the conversion
+// gives it, and takes nothing from the bytes of another call. Writes at most
+// `room` units to `out` and returns their number, or -1 when they do not fit.
+int console_text(unsigned code_page, const char* bytes, int n, wchar_t* out, int room);
 #endif

@@ -44,6 +44,11 @@ int copy_text(char* out, int size, const char* text)
     return n;
 }
 
+void print(const char* text, bool on_terminal)
+{
+    write_text(text, static_cast<int>(std::strlen(text)), on_terminal);
+}
+
 // Replaces each control byte of bytes[0..n) by '?'.
 void show_control_bytes(char* bytes, int n)
 {
@@ -82,10 +87,10 @@ void print_result(const char* text, const char* name, bool on_terminal)
         show_control_bytes(shown_text, ends_line ? text_length - 1 : text_length);
         text = shown_text;
     }
-    std::fputs("SHA1=", stdout);
-    std::fputs(text, stdout);
-    std::fputc(' ', stdout);
-    std::fwrite(column, 1, name_column, stdout);
+    print("SHA1=", on_terminal);
+    print(text, on_terminal);
+    print(" ", on_terminal);
+    write_text(column, name_column, on_terminal);
 }
 
 }  // namespace
@@ -93,15 +98,15 @@ void print_result(const char* text, const char* name, bool on_terminal)
 int main(int argc, char* argv[])
 {
     prepare_console();
+    const bool on_terminal = output_is_terminal();
 
-    std::fputs("Torvanix - Copyright (c) 2026 The Torvanix Authors\n", stdout);
-    std::fputs("Credit and citation for SHA1 code: RFC3174\n\n", stdout);
+    print("Torvanix - Copyright (c) 2026 The Torvanix Authors\n", on_terminal);
+    print("Credit and citation for SHA1 code: RFC3174\n\n", on_terminal);
     if (argc < 2) {
-        std::fputs("torvanix <filename> [filename2]...\n", stdout);
+        print("torvanix <filename> [filename2]...\n", on_terminal);
         return 0;
     }
 
-    const bool on_terminal = output_is_terminal();
     wchar_t* const* wide_argv = wide_arguments(argc, argv);
     static char previous_text[result_text_size];
     static char previous_safe[safe_text_size];
@@ -109,12 +114,12 @@ int main(int argc, char* argv[])
         const char* text = SHA1File(argv[i], wide_argv != nullptr ? wide_argv[i] : nullptr);
         print_result(text, argv[i], on_terminal);
         if (i >= 2) {
-            std::fputs(same_result(text, SHA1FileSafeText(), previous_text, previous_safe)
-                           ? " [MATCH]"
-                           : " [NO MATCH]",
-                       stdout);
+            print(same_result(text, SHA1FileSafeText(), previous_text, previous_safe)
+                      ? " [MATCH]"
+                      : " [NO MATCH]",
+                  on_terminal);
         }
-        std::fputs("\n", stdout);
+        print("\n", on_terminal);
         copy_text(previous_text, result_text_size, text);
         copy_text(previous_safe, safe_text_size, SHA1FileSafeText());
     }

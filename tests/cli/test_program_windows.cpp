@@ -274,19 +274,21 @@ std::string shown(std::string name)
     return name;
 }
 
-// What a console screen buffer shows: its rows down to the cursor, each
-// without the spaces that fill it to the buffer's width, joined by "\n".
+// What a console screen buffer shows, in the ANSI code page: its rows down
+// to the cursor, each without the spaces that fill it to the buffer's width,
+// joined by "\n". Read as UTF-16, so it is what the screen holds whatever
+// the console's output code page.
 std::string screen_text(HANDLE buffer)
 {
     CONSOLE_SCREEN_BUFFER_INFO info;
     if (!GetConsoleScreenBufferInfo(buffer, &info)) return "(no screen buffer)";
     std::string text;
-    std::vector<char> row(static_cast<std::size_t>(info.dwSize.X));
+    std::vector<wchar_t> row(static_cast<std::size_t>(info.dwSize.X));
     for (SHORT y = 0; y <= info.dwCursorPosition.Y; ++y) {
         DWORD read = 0;
-        ReadConsoleOutputCharacterA(buffer, row.data(), static_cast<DWORD>(row.size()), {0, y},
+        ReadConsoleOutputCharacterW(buffer, row.data(), static_cast<DWORD>(row.size()), {0, y},
                                     &read);
-        std::string line(row.data(), read);
+        std::string line = ansi(std::wstring(row.data(), read));
         line.erase(line.find_last_not_of(' ') + 1);
         text += line;
         if (y < info.dwCursorPosition.Y) text += '\n';
@@ -384,6 +386,67 @@ TEST_F(WindowsProgram, ControlBytesOfNamesShowAsQuestionMarksOnTheConsole)
     write_file("a.txt", "abc");
     const std::string arguments = "\"" + forger + "\" \"" + clearer + "\" a.txt";
     EXPECT_EQ(run_torvanix_on_console(arguments), as_on_screen(control_byte_names_output(shown)));
+}
+
+// A console shows text in its output code page (by default the OEM one,
+// 437 or 850), while names come in the ANSI one (1252 here): `é` is 0xE9 in
+// 1252 and `Ú` in 850. The program writes the console UTF-16, so each name
+// shows in its own characters; a byte that converts to a C1 control (0x81
+// is unassigned in 1252 and becomes U+0081) shows as '?'.
+TEST_F(WindowsProgram, NamesShowInTheirOwnCharactersOnTheConsole)
+{
+    HANDLE console =
+        CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (console == INVALID_HANDLE_VALUE) {
+        ASSERT_EQ(std::getenv("TORVANIX_TEST_CONSOLE"), nullptr) << "no console attached";
+        GTEST_SKIP() << "no console attached; test_cli_console runs this on one";
+    }
+    CloseHandle(console);
+    ASSERT_EQ(GetACP(), 1252u);
+    write_file("caf\xE9.txt", "abc");
+    const UINT code_page = GetConsoleOutputCP();
+    ASSERT_TRUE(SetConsoleOutputCP(850));
+    const std::string screen = run_torvanix_on_console("caf\xE9.txt M\xFCller\x81");
+    SetConsoleOutputCP(code_page);
+    EXPECT_EQ(screen, as_on_screen(banner + line(abc, "caf\xE9.txt") +
+                                   line(missing("M\xFCller?"), "M\xFCller?", " [NO MATCH]")));
+}
+
+// The conversion of the bytes the program prints to the console's UTF-16.
+TEST(WindowsConsole, TextIsConvertedFromItsCodePage)
+{
+    struct Case {
+        unsigned code_page;
+        std::string bytes;
+        std::wstring text;
+    };
+    const Case cases[] = {
+        {1252, "caf\xE9 M\xFCller \x80", L"caf\u00E9 M\u00FCller \u20AC"},
+        // Unassigned in 1252, these become C1 controls.
+        {1252, "a\x81z\x9D", L"a?z?"},
+        // C0 controls and DEL; a line end as a text stream writes it.
+        {1252, "\x1B[2J\x7F\t\r\n\n", L"?[2J???\r\n\r\n"},
+        {932, "\x93\xFA\x96\x7B.txt", L"\u65E5\u672C.txt"},
+        {932, "\x80", L"?"},
+    };
+    for (const Case& c : cases) {
+        wchar_t out[64];
+        const int n =
+            console_text(c.code_page, c.bytes.data(), static_cast<int>(c.bytes.size()), out, 64);
+        EXPECT_TRUE(std::wstring(out, n > 0 ? n : 0) == c.text) << c.code_page << " " << c.bytes;
+    }
+    // A double-byte character cut by the name column: its lead byte alone
+    // gives at most one character, and what follows is converted whole.
+    const std::string column = std::string(19, 'm') + "\x93";
+    wchar_t out[64];
+    const int n = console_text(932, column.data(), 20, out, 64);
+    EXPECT_TRUE(n == 19 || n == 20) << n;
+    EXPECT_TRUE(std::wstring(out, 19) == std::wstring(19, L'm'));
+    EXPECT_EQ(console_text(932, " [MATCH]\n", 9, out, 64), 10);
+    EXPECT_TRUE(std::wstring(out, 10) == L" [MATCH]\r\n");
+    // Too little room.
+    EXPECT_EQ(console_text(1252, "\n\n", 2, out, 3), -1);
 }
 
 // The manifest and the version information are in the program's resources.
