@@ -9,6 +9,16 @@ void prepare_console();
 // control bytes would be acted on rather than shown.
 bool output_is_terminal();
 
+// Whether a terminal reads the bytes written to it as UTF-8, where a C1
+// control (U+0080 to U+009F) can arrive as its two bytes or as one raw
+// byte 0x80 to 0x9F. The Windows console is given UTF-16 (write_text), and
+// C1 controls are replaced after the conversion there.
+#if defined(_WIN32)
+constexpr bool terminal_reads_utf8 = false;
+#else
+constexpr bool terminal_reads_utf8 = true;
+#endif
+
 // Writes bytes[0..n) to standard output. To a pipe or a file, and to a
 // POSIX terminal, they go out through the C library's stream as they are.
 // A Windows console shows text in its own output code page, not in the

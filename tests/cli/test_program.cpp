@@ -123,40 +123,61 @@ TEST_F(Program, CollisionAttackIsNotAMatch)
 }
 
 #if !defined(_WIN32)
-// `name` with each control byte as '?', as a terminal is to show it.
-std::string shown(std::string name)
-{
-    for (char& c : name) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    }
-    return name;
-}
-
 TEST_F(Program, ControlBytesOfNamesReachOnlyPipesAndFiles)
 {
     // A name that would move the cursor up, erase that line and return.
     const std::string forger = "a\x1b[1A\x1b[2K\r";
     write_file(forger, "abc");
-    // Missing files: the names appear inside the error texts too. The two
-    // look alike on a terminal but are different names, so no match.
-    const std::string tab_bell = "gone\t\a";
-    const std::string tab_del = "gone\t\x7f";
-    const std::string line_end = "line\nend-and-twenty-bytes\x01";
-    const std::vector<std::string> names = {forger, tab_bell, tab_del, line_end, line_end};
-
-    const auto expected = [&](auto show) {
-        return banner + line(abc, show(forger)) +
-               line(missing(show(tab_bell)), show(tab_bell), " [NO MATCH]") +
-               line(missing(show(tab_del)), show(tab_del), " [NO MATCH]") +
-               line(missing(show(line_end)), show(line_end), " [NO MATCH]") +
-               line(missing(show(line_end)), show(line_end), " [MATCH]");
+    const std::string cut = std::string(18, 'x');
+    struct Name {
+        std::string name;
+        std::string shown;   // as a terminal is to show it in an error text
+        std::string column;  // the same in the name column, where that differs
     };
-    const auto as_is = [](const std::string& name) { return name; };
-    for (OutputTo output : {OutputTo::pipe, OutputTo::file}) {
-        EXPECT_EQ(run_torvanix(names, output).raw_out, expected(as_is));
+    // All but the first are missing files: the names appear inside the error
+    // texts too. Names that look alike on a terminal are still different
+    // names, so no match; the same name twice matches.
+    const Name names[] = {
+        {forger, "a?[1A?[2K?", ""},
+        {"gone\t\a", "gone??", ""},
+        {"gone\t\x7f", "gone??", ""},
+        {"line\nend-and-twenty-bytes\x01", "line?end-and-twenty-bytes?", ""},
+        {"line\nend-and-twenty-bytes\x01", "line?end-and-twenty-bytes?", ""},
+        // The 8-bit CSI, in UTF-8 (U+009B) and as a raw byte.
+        {"csi\xC2\x9B"
+         "2J",
+         "csi??2J", ""},
+        {"csi\x9B"
+         "2J",
+         "csi?2J", ""},
+        // Valid characters stay, also those with continuation bytes in 0x80
+        // to 0x9F (U+0100, U+4E00, U+1F600); so do other bytes of invalid
+        // UTF-8 (0xE9, a Latin-1 e-acute).
+        {"\xC3\xA9\xC4\x80\xE4\xB8\x80\xF0\x9F\x98\x80\xE9", "", ""},
+        // A character cut by the column (U+201C): in the column its last
+        // byte shown is no longer part of a valid character.
+        {cut + "\xE2\x80\x9C", "", cut + "\xE2?"},
+        {cut + "\xC4\x80"
+               "d",
+         "", cut + "\xC4\x80"},
+    };
+    std::vector<std::string> args;
+    std::string as_is = banner, shown = banner;
+    for (std::size_t i = 0; i < std::size(names); ++i) {
+        const Name& n = names[i];
+        const char* marker = i == 0 ? "" : n.name == names[i - 1].name ? " [MATCH]" : " [NO MATCH]";
+        const std::string text = i == 0 ? abc : missing(n.name);
+        const std::string shown_name = n.shown.empty() ? n.name : n.shown;
+        const std::string shown_text = i == 0 ? abc : missing(shown_name);
+        args.push_back(n.name);
+        as_is += line(text, n.name, marker);
+        shown += line(shown_text, n.column.empty() ? shown_name : n.column, marker);
     }
-    ProgramRun on_terminal = run_torvanix(names, OutputTo::terminal);
-    EXPECT_EQ(on_terminal.raw_out, expected(shown));
+    for (OutputTo output : {OutputTo::pipe, OutputTo::file}) {
+        EXPECT_EQ(run_torvanix(args, output).raw_out, as_is);
+    }
+    ProgramRun on_terminal = run_torvanix(args, OutputTo::terminal);
+    EXPECT_EQ(on_terminal.raw_out, shown);
     EXPECT_EQ(on_terminal.exit_code, 0);
 }
 #endif
