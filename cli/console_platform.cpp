@@ -125,10 +125,10 @@ bool splits_agree(const char* const* ansi, const wchar_t* const* wide)
     return ansi[i] == nullptr && wide[i] == nullptr;
 }
 
-wchar_t* const* wide_arguments(int argc, char* const* argv)
+wchar_t* const* wide_arguments(char* const* argv)
 {
     wchar_t* const* wide = runtime_wide_arguments();
-    return wide != nullptr && argv[argc] == nullptr && splits_agree(argv, wide) ? wide : nullptr;
+    return wide != nullptr && splits_agree(argv, wide) ? wide : nullptr;
 }
 
 int console_text(unsigned code_page, const char* bytes, int n, wchar_t* out, int room)
@@ -239,6 +239,6 @@ void write_text(const char* bytes, int n, bool)
     std::fwrite(bytes, 1, static_cast<std::size_t>(n), stdout);
 }
 
-wchar_t* const* wide_arguments(int, char* const*) { return nullptr; }
+wchar_t* const* wide_arguments(char* const*) { return nullptr; }
 
 #endif

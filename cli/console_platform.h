@@ -27,11 +27,11 @@ constexpr bool terminal_reads_utf8 = true;
 // given each line whole once a call ends it with "\n".
 void write_text(const char* bytes, int n, bool on_terminal);
 
-// The UTF-16 form of main's arguments, argv[0] to argv[argc - 1] and a null
-// after them, or null when there is none to use. On Windows that is the
+// The UTF-16 form of main's arguments `argv`, in a list that ends in a null
+// as `argv` does, or null when there is none to use. On Windows that is the
 // runtime's wide split of the command line, when it has the same arguments
 // as the ANSI split main was given; elsewhere names are bytes only.
-wchar_t* const* wide_arguments(int argc, char* const* argv);
+wchar_t* const* wide_arguments(char* const* argv);
 
 #if defined(_WIN32)
 // Whether the ANSI arguments and the UTF-16 arguments, each list ending in a

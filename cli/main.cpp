@@ -163,7 +163,7 @@ int main(int argc, char* argv[])
         return 0;
     }
 
-    wchar_t* const* wide_argv = wide_arguments(argc, argv);
+    wchar_t* const* wide_argv = wide_arguments(argv);
     static char previous_text[result_text_size];
     static char previous_safe[safe_text_size];
     for (int i = 1; i < argc; ++i) {
