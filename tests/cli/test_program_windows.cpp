@@ -369,20 +369,30 @@ TEST_F(WindowsProgram, ControlBytesOfNamesReachPipesAndFilesAsTheyAre)
     }
 }
 
+// Whether the tests have a console. The test test_cli_console gives them one
+// (TORVANIX_TEST_CONSOLE set), and there its absence is a failure.
+bool console_attached()
+{
+    HANDLE console =
+        CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (console == INVALID_HANDLE_VALUE) {
+        EXPECT_EQ(std::getenv("TORVANIX_TEST_CONSOLE"), nullptr) << "no console attached";
+        return false;
+    }
+    CloseHandle(console);
+    return true;
+}
+
 // On a console each control byte of a name shows as '?', in the error text
 // and in the 20-byte name column alike. Needs a console, which the test
 // test_cli_console gives it (TORVANIX_TEST_CONSOLE set); elsewhere it runs
 // only where the tests themselves were started on one.
 TEST_F(WindowsProgram, ControlBytesOfNamesShowAsQuestionMarksOnTheConsole)
 {
-    HANDLE console =
-        CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
-    if (console == INVALID_HANDLE_VALUE) {
-        ASSERT_EQ(std::getenv("TORVANIX_TEST_CONSOLE"), nullptr) << "no console attached";
+    if (!console_attached()) {
         GTEST_SKIP() << "no console attached; test_cli_console runs this on one";
     }
-    CloseHandle(console);
     write_file("a.txt", "abc");
     const std::string arguments = "\"" + forger + "\" \"" + clearer + "\" a.txt";
     EXPECT_EQ(run_torvanix_on_console(arguments), as_on_screen(control_byte_names_output(shown)));
@@ -395,14 +405,9 @@ TEST_F(WindowsProgram, ControlBytesOfNamesShowAsQuestionMarksOnTheConsole)
 // is unassigned in 1252 and becomes U+0081) shows as '?'.
 TEST_F(WindowsProgram, NamesShowInTheirOwnCharactersOnTheConsole)
 {
-    HANDLE console =
-        CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
-    if (console == INVALID_HANDLE_VALUE) {
-        ASSERT_EQ(std::getenv("TORVANIX_TEST_CONSOLE"), nullptr) << "no console attached";
+    if (!console_attached()) {
         GTEST_SKIP() << "no console attached; test_cli_console runs this on one";
     }
-    CloseHandle(console);
     ASSERT_EQ(GetACP(), 1252u);
     write_file("caf\xE9.txt", "abc");
     const UINT code_page = GetConsoleOutputCP();
