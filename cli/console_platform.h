@@ -34,9 +34,9 @@ void write_text(const char* bytes, int n, bool on_terminal);
 wchar_t* const* wide_arguments(char* const* argv);
 
 #if defined(_WIN32)
-// Whether the ANSI arguments and the UTF-16 arguments, each list ending in a
-// null, are the same ones position by position: each wide argument after
-// the program's own name converts to exactly the bytes of its ANSI twin.
+// Whether the ANSI and the UTF-16 arguments, each list ending in a null,
+// are the same ones position by position: each wide argument after the
+// program's own name converts to exactly the bytes of its ANSI twin.
 bool splits_agree(const char* const* ansi, const wchar_t* const* wide);
 
 // The console's text for bytes[0..n) of the code page `code_page`: each

@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -146,95 +145,56 @@ TEST_F(WindowsProgram, NamesOutsideTheAnsiCodePageDigestTheFileNamed)
               banner + line(missing("Omega.txt"), "Omega.txt"));
 }
 
-// The runtime splits the ANSI and the UTF-16 command line separately; a
-// wide argument stands for main's argument only where the two splits have
-// the same arguments. Each case is a command line in UTF-16 and its ANSI
-// form in the code page 1252.
+// Windows converts the wide command line to the ANSI one before splitting
+// it, so full-width quotes (U+FF02) split it otherwise (wine does not).
 TEST(WindowsArguments, WideArgumentsAreUsedOnlyWhereTheSplitsAgree)
 {
     ASSERT_EQ(GetACP(), 1252u) << "the Greek capital omega must show as 'O'";
-    struct Case {
-        const char* what;
-        std::vector<const char*> ansi;
-        std::vector<const wchar_t*> wide;
-        bool agree;
-    };
-    const Case cases[] = {
-        // `t.exe Ωmega.txt Omega.txt`
-        {"look-alikes",
-         {"t.exe", "Omega.txt", "Omega.txt"},
-         {L"t.exe", L"\u03A9mega.txt", L"Omega.txt"},
-         true},
-        // `t.exe ＂Ωmega.txt Omega.txt＂` (full-width quotes), whose ANSI form
-        // `t.exe "Omega.txt Omega.txt"` holds one argument.
-        {"fewer ANSI arguments",
-         {"t.exe", "Omega.txt Omega.txt"},
-         {L"t.exe", L"\uFF02\u03A9mega.txt", L"Omega.txt\uFF02"},
-         false},
-        // `t.exe Ωmega.txt＂`: as many arguments, but the ANSI split drops
-        // the quote the full-width one became.
-        {"different arguments", {"t.exe", "Omega.txt"}, {L"t.exe", L"\u03A9mega.txt\uFF02"}, false},
-        {"fewer wide arguments", {"t.exe", "a", "b"}, {L"t.exe", L"a"}, false},
-    };
-    for (Case c : cases) {
-        c.ansi.push_back(nullptr);
-        c.wide.push_back(nullptr);
-        EXPECT_EQ(splits_agree(c.ansi.data(), c.wide.data()), c.agree) << c.what;
-    }
+    const char* ansi[] = {"t.exe", "Omega.txt", "Omega.txt", nullptr};
+    const wchar_t* wide[] = {L"t.exe", L"\u03A9mega.txt", L"Omega.txt", nullptr};
+    EXPECT_TRUE(splits_agree(ansi, wide));
+    // `t.exe ＂Ωmega.txt Omega.txt＂`: one ANSI argument, two wide ones.
+    const char* one[] = {"t.exe", "Omega.txt Omega.txt", nullptr};
+    const wchar_t* two[] = {L"t.exe", L"\uFF02\u03A9mega.txt", L"Omega.txt\uFF02", nullptr};
+    EXPECT_FALSE(splits_agree(one, two));
+    // `t.exe Ωmega.txt Omega.txt＂`: the ANSI split drops the quote.
+    wide[2] = L"Omega.txt\uFF02";
+    EXPECT_FALSE(splits_agree(ansi, wide));
 }
 
-// A name whose full path is longer than MAX_PATH. Windows opens it only
-// through its `\\?\` form unless long paths are switched on for the system
-// (wine never refuses it).
+// Windows opens a name whose full path is longer than MAX_PATH in its `\\?\`
+// form only, unless long paths are switched on (wine opens it either way).
 TEST_F(WindowsProgram, NamesLongerThanMaxPathAreOpened)
 {
     wchar_t here[MAX_PATH];
     ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, here), 0u);
-    std::wstring full = std::wstring(L"\\\\?\\") + here;
-    std::string name;
-    for (int i = 0; i < 6; ++i) {
-        const std::string folder(50, static_cast<char>('a' + i));
-        full += L"\\" + std::wstring(folder.begin(), folder.end());
-        ASSERT_TRUE(CreateDirectoryW(full.c_str(), nullptr));
-        name += folder + "\\";
-    }
+    const std::string folder(250, 'd'), name = folder + "\\f.txt";
+    const std::wstring full = std::wstring(L"\\\\?\\") + here + L"\\" + std::wstring(250, L'd');
+    ASSERT_TRUE(CreateDirectoryW(full.c_str(), nullptr));
     write_wide_file((full + L"\\f.txt").c_str(), "abc");
-    name += "f.txt";
-    EXPECT_EQ(run_torvanix({name, "gone\\..\\" + name}).out,
-              banner + line(abc, name) + line(abc, "gone\\..\\" + name, " [MATCH]"));
+    EXPECT_EQ(run_torvanix({name}).out, banner + line(abc, name));
 }
 
-// On 64-bit Windows a 32-bit program that opens a name under System32 is
-// given the file of that name under SysWOW64, unless it turns the file
-// system redirector off. With two different files of one name in the two
-// folders, the one named must be digested. (Under wine this needs a 64-bit
-// prefix, which redirects as Windows does.)
+// A 32-bit program on 64-bit Windows (or wine's 64-bit prefix) that opens a
+// name under System32 is given its namesake under SysWOW64, unless it turns
+// the redirector off. The file named must be digested.
 TEST_F(WindowsProgram, System32NamesAreOpenedAsNamedUnderWow64)
 {
-#if defined(_WIN64)
-    GTEST_SKIP() << "a 64-bit program is never redirected";
-#else
     BOOL wow64 = FALSE;
     if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64) {
-        GTEST_SKIP() << "not running under WoW64: nothing is redirected";
+        GTEST_SKIP() << "not a 32-bit program under WoW64: nothing is redirected";
     }
-    char windows[MAX_PATH];
-    ASSERT_GT(GetWindowsDirectoryA(windows, MAX_PATH), 0u);
-    const std::string name = "torvanix-test-" + std::to_string(GetCurrentProcessId()) + ".txt";
-    const std::string system32 = std::string(windows) + "\\System32\\" + name;
-    const std::string syswow64 = std::string(windows) + "\\SysWOW64\\" + name;
-    // Sysnative: System32 itself, as a 32-bit program reaches it.
-    const std::string sysnative = std::string(windows) + "\\Sysnative\\" + name;
-    if (!std::ofstream(sysnative, std::ios::binary)) {
-        GTEST_SKIP() << "cannot write to " << sysnative << " (needs an administrator)";
-    }
-    write_file(sysnative, "abc");
-    write_file(syswow64, "abd");
-    const ProgramRun run = run_torvanix({system32, syswow64});
-    DeleteFileA(sysnative.c_str());
-    DeleteFileA(syswow64.c_str());
-    EXPECT_EQ(run.out, banner + line(abc, system32) + line(abd, syswow64, " [NO MATCH]"));
-#endif
+    char folder[MAX_PATH];
+    ASSERT_GT(GetWindowsDirectoryA(folder, MAX_PATH), 0u);
+    const auto path = [&](const char* in) { return std::string(folder) + in + "\\torvanix.t"; };
+    // Sysnative is System32 to a 32-bit program (needs an administrator).
+    write_file(path("\\Sysnative"), "abc");
+    write_file(path("\\SysWOW64"), "abd");
+    const ProgramRun run = run_torvanix({path("\\System32"), path("\\SysWOW64")});
+    DeleteFileA(path("\\Sysnative").c_str());
+    DeleteFileA(path("\\SysWOW64").c_str());
+    EXPECT_EQ(run.out, banner + line(abc, path("\\System32")) +
+                           line(abd, path("\\SysWOW64"), " [NO MATCH]"));
 }
 
 // The console, serial and printer ports and NUL are not files: their names
@@ -274,10 +234,8 @@ std::string shown(std::string name)
     return name;
 }
 
-// What a console screen buffer shows, in the ANSI code page: its rows down
-// to the cursor, each without the spaces that fill it to the buffer's width,
-// joined by "\n". Read as UTF-16, so it is what the screen holds whatever
-// the console's output code page.
+// What a console screen buffer shows (in ANSI): its rows down to the cursor,
+// each without the spaces that fill it to the buffer's width, joined by "\n".
 std::string screen_text(HANDLE buffer)
 {
     CONSOLE_SCREEN_BUFFER_INFO info;
@@ -369,89 +327,55 @@ TEST_F(WindowsProgram, ControlBytesOfNamesReachPipesAndFilesAsTheyAre)
     }
 }
 
-// Whether the tests have a console. The test test_cli_console gives them one
-// (TORVANIX_TEST_CONSOLE set), and there its absence is a failure.
-bool console_attached()
-{
-    HANDLE console =
-        CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
-    if (console == INVALID_HANDLE_VALUE) {
-        EXPECT_EQ(std::getenv("TORVANIX_TEST_CONSOLE"), nullptr) << "no console attached";
-        return false;
-    }
-    CloseHandle(console);
-    return true;
-}
-
 // On a console each control byte of a name shows as '?', in the error text
 // and in the 20-byte name column alike. Needs a console, which the test
 // test_cli_console gives it (TORVANIX_TEST_CONSOLE set); elsewhere it runs
 // only where the tests themselves were started on one.
 TEST_F(WindowsProgram, ControlBytesOfNamesShowAsQuestionMarksOnTheConsole)
 {
-    if (!console_attached()) {
+    HANDLE console =
+        CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
+    if (console == INVALID_HANDLE_VALUE) {
+        ASSERT_EQ(std::getenv("TORVANIX_TEST_CONSOLE"), nullptr) << "no console attached";
         GTEST_SKIP() << "no console attached; test_cli_console runs this on one";
     }
+    CloseHandle(console);
     write_file("a.txt", "abc");
-    const std::string arguments = "\"" + forger + "\" \"" + clearer + "\" a.txt";
-    EXPECT_EQ(run_torvanix_on_console(arguments), as_on_screen(control_byte_names_output(shown)));
-}
-
-// A console shows text in its output code page (by default the OEM one,
-// 437 or 850), while names come in the ANSI one (1252 here): `é` is 0xE9 in
-// 1252 and `Ú` in 850. The program writes the console UTF-16, so each name
-// shows in its own characters; a byte that converts to a C1 control (0x81
-// is unassigned in 1252 and becomes U+0081) shows as '?'.
-TEST_F(WindowsProgram, NamesShowInTheirOwnCharactersOnTheConsole)
-{
-    if (!console_attached()) {
-        GTEST_SKIP() << "no console attached; test_cli_console runs this on one";
-    }
-    ASSERT_EQ(GetACP(), 1252u);
-    write_file("caf\xE9.txt", "abc");
+    // 0xE9 is `é` in the ANSI code page 1252, `Ú` in 850; 0x81 is U+0081.
     const UINT code_page = GetConsoleOutputCP();
     ASSERT_TRUE(SetConsoleOutputCP(850));
-    const std::string screen = run_torvanix_on_console("caf\xE9.txt M\xFCller\x81");
+    const std::string screen =
+        run_torvanix_on_console("\"" + forger + "\" \"" + clearer + "\" a.txt caf\xE9.txt\x81");
     SetConsoleOutputCP(code_page);
-    EXPECT_EQ(screen, as_on_screen(banner + line(abc, "caf\xE9.txt") +
-                                   line(missing("M\xFCller?"), "M\xFCller?", " [NO MATCH]")));
+    EXPECT_EQ(screen, as_on_screen(control_byte_names_output(shown) +
+                                   line(missing("caf\xE9.txt?"), "caf\xE9.txt?", " [NO MATCH]")));
 }
 
 // The conversion of the bytes the program prints to the console's UTF-16.
 TEST(WindowsConsole, TextIsConvertedFromItsCodePage)
 {
-    struct Case {
+    const struct {
         unsigned code_page;
         std::string bytes;
         std::wstring text;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {1252, "caf\xE9 M\xFCller \x80", L"caf\u00E9 M\u00FCller \u20AC"},
-        // Unassigned in 1252, these become C1 controls.
-        {1252, "a\x81z\x9D", L"a?z?"},
-        // C0 controls and DEL; a line end as a text stream writes it.
-        {1252, "\x1B[2J\x7F\t\r\n\n", L"?[2J???\r\n\r\n"},
+        {1252, "a\x81z\x9D", L"a?z?"},                      // unassigned in 1252: C1 controls
+        {1252, "\x1B[2J\x7F\t\r\n\n", L"?[2J???\r\n\r\n"},  // C0 and DEL; line ends
         {932, "\x93\xFA\x96\x7B.txt", L"\u65E5\u672C.txt"},
         {932, "\x80", L"?"},
+        {932, " [MATCH]\n", L" [MATCH]\r\n"},
     };
-    for (const Case& c : cases) {
-        wchar_t out[64];
+    wchar_t out[64];
+    for (const auto& c : cases) {
         const int n =
             console_text(c.code_page, c.bytes.data(), static_cast<int>(c.bytes.size()), out, 64);
         EXPECT_TRUE(std::wstring(out, n > 0 ? n : 0) == c.text) << c.code_page << " " << c.bytes;
     }
-    // A double-byte character cut by the name column: its lead byte alone
-    // gives at most one character, and what follows is converted whole.
-    const std::string column = std::string(19, 'm') + "\x93";
-    wchar_t out[64];
-    const int n = console_text(932, column.data(), 20, out, 64);
-    EXPECT_TRUE(n == 19 || n == 20) << n;
-    EXPECT_TRUE(std::wstring(out, 19) == std::wstring(19, L'm'));
-    EXPECT_EQ(console_text(932, " [MATCH]\n", 9, out, 64), 10);
-    EXPECT_TRUE(std::wstring(out, 10) == L" [MATCH]\r\n");
-    // Too little room.
-    EXPECT_EQ(console_text(1252, "\n\n", 2, out, 3), -1);
+    // A double-byte character cut by the name column gives at most one.
+    const int n = console_text(932, (std::string(19, 'm') + "\x93").data(), 20, out, 64);
+    EXPECT_TRUE((n == 19 || n == 20) && std::wstring(out, 19) == std::wstring(19, L'm')) << n;
 }
 
 // The manifest and the version information are in the program's resources.
