@@ -44,14 +44,72 @@ int copy_text(char* out, int size, const char* text)
     return n;
 }
 
-// Replaces each control byte of bytes[0..n) by '?'.
+void print(const char* text, bool on_terminal)
+{
+    write_text(text, static_cast<int>(std::strlen(text)), on_terminal);
+}
+
+// The length of the valid UTF-8 character that bytes[0..n) start with, or 0
+// when they start with none: a stray continuation byte, a lead byte without
+// all its continuation bytes, an overlong form, a surrogate, or a code point
+// beyond U+10FFFF.
+int utf8_length(const unsigned char* bytes, int n)
+{
+    const unsigned char lead = bytes[0];
+    int length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+    if (lead < 0x80) {
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (length > n || bytes[1] < low || bytes[1] > high) {
+        return 0;
+    }
+    for (int i = 2; i < length; ++i) {
+        if (bytes[i] < 0x80 || bytes[i] > 0xBF) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+// Replaces each control character of bytes[0..n) by '?', one '?' for each
+// of its bytes: C0 and DEL, and where the terminal reads UTF-8, C1 too,
+// whether written in UTF-8 (U+0080 to U+009F) or as a raw byte 0x80 to 0x9F
+// outside any valid character. Valid characters stay whole, also where a
+// continuation byte of theirs lies in 0x80 to 0x9F; the other bytes of
+// invalid UTF-8 stay too.
 void show_control_bytes(char* bytes, int n)
 {
-    for (int i = 0; i < n; ++i) {
+    for (int i = 0; i < n;) {
         const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        int length = 1;
         if (c < 0x20 || c == 0x7F) {
             bytes[i] = '?';
+        } else if (terminal_reads_utf8 && c >= 0x80) {
+            length = utf8_length(reinterpret_cast<const unsigned char*>(bytes + i), n - i);
+            const unsigned char next = i + 1 < n ? static_cast<unsigned char>(bytes[i + 1]) : 0;
+            if (length == 2 && c == 0xC2 && next <= 0x9F) {
+                bytes[i] = bytes[i + 1] = '?';
+            } else if (length == 0) {
+                length = 1;
+                if (c <= 0x9F) {
+                    bytes[i] = '?';
+                }
+            }
         }
+        i += length;
     }
 }
 
@@ -59,10 +117,13 @@ void show_control_bytes(char* bytes, int n)
 // its column: the bytes of printf("SHA1=%s %-20.20s", text, name), without
 // parsing a format for every file.
 //
-// On a terminal a control byte of a name (also inside an error text) could
-// move the cursor and erase or forge lines, so there each one is shown as
-// '?': byte for byte, so the column keeps its width. The newline that ends
-// an error text stays. Pipes and files get every byte as it is.
+// On a terminal a control character of a name (also inside an error text)
+// could move the cursor and erase or forge lines, so there each one is
+// shown as '?': byte for byte, so the column keeps its width. The column is
+// judged as the bytes it shows: of a character that it cuts, a continuation
+// byte 0x80 to 0x9F is no longer part of a valid character and shows as
+// '?'. The newline that ends an error text stays. Pipes and files get every
+// byte as it is.
 void print_result(const char* text, const char* name, bool on_terminal)
 {
     char column[name_column];
@@ -82,10 +143,10 @@ void print_result(const char* text, const char* name, bool on_terminal)
         show_control_bytes(shown_text, ends_line ? text_length - 1 : text_length);
         text = shown_text;
     }
-    std::fputs("SHA1=", stdout);
-    std::fputs(text, stdout);
-    std::fputc(' ', stdout);
-    std::fwrite(column, 1, name_column, stdout);
+    print("SHA1=", on_terminal);
+    print(text, on_terminal);
+    print(" ", on_terminal);
+    write_text(column, name_column, on_terminal);
 }
 
 }  // namespace
@@ -93,27 +154,28 @@ void print_result(const char* text, const char* name, bool on_terminal)
 int main(int argc, char* argv[])
 {
     prepare_console();
+    const bool on_terminal = output_is_terminal();
 
-    std::fputs("Torvanix - Copyright (c) 2026 The Torvanix Authors\n", stdout);
-    std::fputs("Credit and citation for SHA1 code: RFC3174\n\n", stdout);
+    print("Torvanix - Copyright (c) 2026 The Torvanix Authors\n", on_terminal);
+    print("Credit and citation for SHA1 code: RFC3174\n\n", on_terminal);
     if (argc < 2) {
-        std::fputs("torvanix <filename> [filename2]...\n", stdout);
+        print("torvanix <filename> [filename2]...\n", on_terminal);
         return 0;
     }
 
-    const bool on_terminal = output_is_terminal();
+    wchar_t* const* wide_argv = wide_arguments(argv);
     static char previous_text[result_text_size];
     static char previous_safe[safe_text_size];
     for (int i = 1; i < argc; ++i) {
-        const char* text = SHA1File(argv[i]);
+        const char* text = SHA1File(argv[i], wide_argv != nullptr ? wide_argv[i] : nullptr);
         print_result(text, argv[i], on_terminal);
         if (i >= 2) {
-            std::fputs(same_result(text, SHA1FileSafeText(), previous_text, previous_safe)
-                           ? " [MATCH]"
-                           : " [NO MATCH]",
-                       stdout);
+            print(same_result(text, SHA1FileSafeText(), previous_text, previous_safe)
+                      ? " [MATCH]"
+                      : " [NO MATCH]",
+                  on_terminal);
         }
-        std::fputs("\n", stdout);
+        print("\n", on_terminal);
         copy_text(previous_text, result_text_size, text);
         copy_text(previous_safe, safe_text_size, SHA1FileSafeText());
     }

@@ -32,8 +32,16 @@ else()
       "named just before it. Use it to check that copies of a file, such as a\n"
       "download and its backup, are the same byte for byte.\n"
       "\n"
-      "SHA-1 finds accidental damage; it does not protect against files crafted\n"
-      "on purpose to collide.")
+      "A [MATCH] says that the two files are the same byte for byte. Against\n"
+      "accidents (a damaged download, a bad disk, an incomplete copy) two\n"
+      "different files share a SHA-1 digest with a chance of about 2^-160.\n"
+      "Against files made to collide on purpose, every block is checked for the\n"
+      "signature of the known SHA-1 collision attacks: two different files built\n"
+      "with them print the same digest but are marked [NO MATCH].\n"
+      "\n"
+      "A match proves no more than SHA-1 with this check can: an attack of a kind\n"
+      "not yet known would not be caught. Where files may come from an adversary\n"
+      "and much is at stake, compare them with a SHA-256 tool as well.")
   if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64)$")
     set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
   endif()

@@ -4,171 +4,78 @@
 
 #include <io.h>
 #include <share.h>
-#include <stdlib.h>
-#include <string.h>
 #include <windows.h>
-
-// The runtime's split of the command line into UTF-16 arguments. A program
-// with a narrow main has only the ANSI split until it asks for this one.
-#if defined(_MSC_VER)
-#include <corecrt_startup.h>
-#elif defined(_UCRT)
-extern "C" {
-enum _crt_argv_mode {
-    _crt_argv_no_arguments,
-    _crt_argv_unexpanded_arguments,
-    _crt_argv_expanded_arguments
-};
-errno_t __cdecl _configure_wide_argv(_crt_argv_mode mode);
-}
-#else
-extern "C" {
-struct _startupinfo {
-    int newmode;
-};
-extern int _newmode;  // what the startup code gave the narrow split
-int __cdecl __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** env, int expand_wildcards,
-                           _startupinfo* info);
-}
-#endif
 
 namespace {
 
-// The UTF-16 arguments, split from the same command line by the same
-// runtime as main's argv, without wildcard expansion (as main's); null if
-// the runtime cannot give them. Asked for once: the runtime builds them in
-// storage of its own.
-wchar_t** wide_arguments()
+// The longest name Windows takes, in UTF-16 units with the terminator.
+constexpr int long_name_room = 32768;
+
+// The file-sharing open: other processes may keep reading the file, not
+// write it, so a file being written gives an error instead of a digest of
+// half its new contents.
+std::FILE* open_shared(const char* path, const wchar_t* wide_path)
 {
-    static bool asked = false;
-    static wchar_t** arguments = nullptr;
-    if (asked) {
-        return arguments;
-    }
-    asked = true;
-    arguments = __wargv;
-    if (arguments == nullptr) {
-        // Building the wide split also sets __argc to its own count; main's
-        // narrow count is put back.
-        const int narrow_count = __argc;
-#if defined(_MSC_VER) || defined(_UCRT)
-        if (_configure_wide_argv(_crt_argv_unexpanded_arguments) == 0) {
-            arguments = __wargv;
-        }
-#else
-        int count = 0;
-        wchar_t** split = nullptr;
-        wchar_t** environment = nullptr;
-        _startupinfo info = {_newmode};
-        if (__wgetmainargs(&count, &split, &environment, 0, &info) == 0) {
-            arguments = split;
-        }
-#endif
-        __argc = narrow_count;
-    }
-    return arguments;
+    return wide_path != nullptr ? _wfsopen(wide_path, L"rb", _SH_DENYWR)
+                                : _fsopen(path, "rb", _SH_DENYWR);
 }
 
-// Whether `wide` converted to the ANSI code page, with the best-fit mapping
-// Windows uses for the ANSI command line, gives exactly the bytes of `ansi`.
-// Converted a piece at a time into a small buffer; a piece never ends
-// between the two halves of a surrogate pair.
-bool converts_to(const wchar_t* wide, const char* ansi)
+// The `\\?\` form of the full path `full`, written to `out`; its length, or
+// 0 when there is none or it does not fit.
+int long_path_form(const wchar_t* full, wchar_t* out, int room)
 {
-    constexpr int piece = 256;
-    char converted[4 * piece];
-    std::size_t done = 0;
-    while (*wide != L'\0') {
-        int n = 0;
-        while (n < piece && wide[n] != L'\0') {
-            ++n;
+    const auto starts_with = [full](const wchar_t* prefix) {
+        int i = 0;
+        for (; prefix[i] != L'\0' && full[i] == prefix[i]; ++i) {
         }
-        if (n == piece && wide[n] != L'\0' && wide[n - 1] >= 0xD800 && wide[n - 1] <= 0xDBFF) {
-            --n;
-        }
-        const int bytes = WideCharToMultiByte(CP_ACP, 0, wide, n, converted,
-                                              static_cast<int>(sizeof converted), nullptr, nullptr);
-        if (bytes <= 0) {
-            return false;
-        }
-        // Byte by byte: the end of `ansi` stops the comparison, as a
-        // converted piece holds no zero byte.
-        for (int i = 0; i < bytes; ++i, ++done) {
-            if (ansi[done] != converted[i]) {
-                return false;
-            }
-        }
-        wide += n;
+        return prefix[i] == L'\0';
+    };
+    const wchar_t* prefix;
+    const wchar_t* rest;
+    if (starts_with(L"\\\\?\\") || starts_with(L"\\\\.\\")) {
+        return 0;  // already in that form, or a device
+    } else if (starts_with(L"\\\\")) {
+        prefix = L"\\\\?\\UNC\\";  // \\server\share\... becomes \\?\UNC\server\share\...
+        rest = full + 2;
+    } else if (full[0] != L'\0' && full[1] == L':' && full[2] == L'\\') {
+        prefix = L"\\\\?\\";
+        rest = full;
+    } else {
+        return 0;  // not a full path
     }
-    return ansi[done] == '\0';
-}
-
-// Whether the ANSI and the wide split have the same arguments, position by
-// position. They are split separately, and a best-fit conversion can turn a
-// character of the wide command line into a quote or a backslash of the
-// ANSI one, which splits differently.
-bool splits_agree(char** ansi, wchar_t** wide)
-{
-    int i = 0;
-    for (; ansi[i] != nullptr && wide[i] != nullptr; ++i) {
-        if (i > 0 && !converts_to(wide[i], ansi[i])) {
-            return false;
-        }
+    int n = 0;
+    for (; *prefix != L'\0' && n < room; ++prefix) {
+        out[n++] = *prefix;
     }
-    return ansi[i] == nullptr && wide[i] == nullptr;
-}
-
-// The position in the ANSI arguments of `path`, or 0 when it is none of
-// them. The startup code may hand main copies of the runtime's strings
-// (mingw-w64 does), so when no argument is `path` itself the arguments with
-// the same bytes are looked at. Several can have them (two names that the
-// ANSI code page shows alike); the program takes its names in order, so the
-// first one after the last position found is the one.
-int argument_position(const char* path)
-{
-    static int next = 1;
-    char** ansi = __argv;
-    if (ansi == nullptr) {
+    for (; *rest != L'\0' && n < room; ++rest) {
+        out[n++] = *rest;
+    }
+    if (n >= room) {
         return 0;
     }
-    for (int i = 1; ansi[i] != nullptr; ++i) {
-        if (ansi[i] == path) {
-            next = i + 1;
-            return i;
-        }
-    }
-    int first = 0;
-    for (int i = 1; ansi[i] != nullptr; ++i) {
-        if (strcmp(ansi[i], path) == 0) {
-            if (i >= next) {
-                next = i + 1;
-                return i;
-            }
-            if (first == 0) {
-                first = i;
-            }
-        }
-    }
-    if (first != 0) {
-        next = first + 1;
-    }
-    return first;
+    out[n] = L'\0';
+    return n;
 }
 
-// The argument's UTF-16 form, when `path` is an argument and the two
-// splits agree; null otherwise.
-const wchar_t* wide_form(const char* path)
+// Windows refuses a name whose full path has MAX_PATH characters or more,
+// unless long paths are switched on for the whole system (off by default,
+// whatever the program's manifest says). The `\\?\` form of such a name
+// is taken at any length. Tried only once the plain open has failed, so a
+// name that opens as it is always does.
+std::FILE* open_long(const char* path, const wchar_t* wide_path)
 {
-    static int agree = -1;  // not yet known
-    wchar_t** wide = wide_arguments();
-    const int position = argument_position(path);
-    if (wide == nullptr || position == 0) {
+    wchar_t name[long_name_room];
+    if (wide_path == nullptr) {
+        // The conversion the ANSI open itself makes.
+        if (MultiByteToWideChar(CP_ACP, 0, path, -1, name, long_name_room) == 0) {
+            return nullptr;
+        }
+        wide_path = name;
+    }
+    if (long_path_name(wide_path, name, long_name_room) < MAX_PATH) {
         return nullptr;
     }
-    if (agree < 0) {
-        agree = splits_agree(__argv, wide) ? 1 : 0;
-    }
-    return agree == 1 ? wide[position] : nullptr;
+    return open_shared(nullptr, name);
 }
 
 // Disk files and pipes have contents to read to their end. Character
@@ -183,15 +90,41 @@ bool has_contents(std::FILE* stream)
 
 }  // namespace
 
-std::FILE* open_for_digest(const char* path)
+int long_path_name(const wchar_t* name, wchar_t* out, int room)
+{
+    // The full path as the plain open makes it: relative to the current
+    // folder (of the drive named), "." and ".." resolved, '/' as '\\',
+    // trailing dots and spaces dropped. The `\\?\` form is taken as it
+    // stands, so it must be given what the plain open would have used.
+    wchar_t full[long_name_room];
+    const DWORD length = GetFullPathNameW(name, long_name_room, full, nullptr);
+    if (length == 0 || length >= long_name_room || long_path_form(full, out, room) == 0) {
+        return 0;
+    }
+    return static_cast<int>(length);
+}
+
+std::FILE* open_for_digest(const char* path, const wchar_t* wide_path)
 {
     // The name as typed: an ANSI argument loses every character outside the
     // ANSI code page, to '?' or to a look-alike that can name another file.
-    // Deny writers while we read, so a file being written gives an error
-    // instead of a digest of a half-written file.
-    const wchar_t* wide = wide_form(path);
-    std::FILE* stream =
-        wide != nullptr ? _wfsopen(wide, L"rb", _SH_DENYWR) : _fsopen(path, "rb", _SH_DENYWR);
+#if !defined(_WIN64)
+    // A 32-bit program on 64-bit Windows that names a file under
+    // System32 is given the one of that name under SysWOW64, a different
+    // file. The redirector is off for this thread during the open only. On
+    // 32-bit Windows there is none: the call fails and changes nothing.
+    void* redirection = nullptr;
+    const bool redirection_off = Wow64DisableWow64FsRedirection(&redirection) != 0;
+#endif
+    std::FILE* stream = open_shared(path, wide_path);
+    if (stream == nullptr) {
+        stream = open_long(path, wide_path);
+    }
+#if !defined(_WIN64)
+    if (redirection_off) {
+        Wow64RevertWow64FsRedirection(redirection);
+    }
+#endif
     if (stream != nullptr && !has_contents(stream)) {
         std::fclose(stream);
         return nullptr;
@@ -215,7 +148,7 @@ bool same_time(const timespec& a, const timespec& b)
 
 }  // namespace
 
-std::FILE* open_for_digest(const char* path)
+std::FILE* open_for_digest(const char* path, const wchar_t*)
 {
     std::FILE* stream = std::fopen(path, "rb");
     if (stream == nullptr) {

@@ -45,7 +45,7 @@ void write_hex(const std::uint8_t (&digest)[SHA1HashSize], char* text)
 
 }  // namespace
 
-const char* SHA1File(const char* path)
+const char* SHA1File(const char* path, const wchar_t* wide_path)
 {
     SHA1Context context;
     std::uint8_t read_buffer[16384];
@@ -54,7 +54,7 @@ const char* SHA1File(const char* path)
     SHA1Reset(&context);
     safe_text[0] = '\0';
 
-    std::FILE* stream = open_for_digest(path);
+    std::FILE* stream = open_for_digest(path, wide_path);
     if (stream == nullptr) {
         return path_error("open", path);
     }

@@ -123,40 +123,40 @@ TEST_F(Program, CollisionAttackIsNotAMatch)
 }
 
 #if !defined(_WIN32)
-// `name` with each control byte as '?', as a terminal is to show it.
-std::string shown(std::string name)
-{
-    for (char& c : name) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    }
-    return name;
-}
-
 TEST_F(Program, ControlBytesOfNamesReachOnlyPipesAndFiles)
 {
     // A name that would move the cursor up, erase that line and return.
     const std::string forger = "a\x1b[1A\x1b[2K\r";
     write_file(forger, "abc");
-    // Missing files: the names appear inside the error texts too. The two
-    // look alike on a terminal but are different names, so no match.
-    const std::string tab_bell = "gone\t\a";
-    const std::string tab_del = "gone\t\x7f";
-    const std::string line_end = "line\nend-and-twenty-bytes\x01";
-    const std::vector<std::string> names = {forger, tab_bell, tab_del, line_end, line_end};
-
-    const auto expected = [&](auto show) {
-        return banner + line(abc, show(forger)) +
-               line(missing(show(tab_bell)), show(tab_bell), " [NO MATCH]") +
-               line(missing(show(tab_del)), show(tab_del), " [NO MATCH]") +
-               line(missing(show(line_end)), show(line_end), " [NO MATCH]") +
-               line(missing(show(line_end)), show(line_end), " [MATCH]");
+    std::vector<std::string> names = {forger};
+    std::string as_is = banner + line(abc, forger), shown = banner + line(abc, "a?[1A?[2K?");
+    // Missing files: each name, as a terminal shows it ("": as it is), and
+    // its column there where that is not the start of it.
+    const std::string cut(18, 'x');
+    const std::string rows[][3] = {
+        {"gone\t\a", "gone??", ""},
+        {"gone\t\x7f", "gone??", ""},
+        {"line\nend-and-twenty-bytes\x01", "line?end-and-twenty-bytes?", ""},
+        {"line\nend-and-twenty-bytes\x01", "line?end-and-twenty-bytes?", ""},
+        {"csi\xC2\x9B.2J", "csi??.2J", ""},  // the 8-bit CSI in UTF-8 (U+009B)
+        {"csi\x9B.2J", "csi?.2J", ""},       // and as a raw byte
+        // Continuation bytes 0x80 to 0x9F (U+0100, U+4E00, U+1F600) stay.
+        {"\xC3\xA9\xC4\x80\xE4\xB8\x80\xF0\x9F\x98\x80\xE9", "", ""},
+        // U+201C cut by the column: there its 0x80 is part of no character.
+        {cut + "\xE2\x80\x9C", "", cut + "\xE2?"},
     };
-    const auto as_is = [](const std::string& name) { return name; };
+    for (const auto& [name, shown_name, shown_column] : rows) {
+        const std::string s = shown_name.empty() ? name : shown_name;
+        const char* marker = name == names.back() ? " [MATCH]" : " [NO MATCH]";
+        as_is += line(missing(name), name, marker);
+        shown += line(missing(s), shown_column.empty() ? s : shown_column, marker);
+        names.push_back(name);
+    }
     for (OutputTo output : {OutputTo::pipe, OutputTo::file}) {
-        EXPECT_EQ(run_torvanix(names, output).raw_out, expected(as_is));
+        EXPECT_EQ(run_torvanix(names, output).raw_out, as_is);
     }
     ProgramRun on_terminal = run_torvanix(names, OutputTo::terminal);
-    EXPECT_EQ(on_terminal.raw_out, expected(shown));
+    EXPECT_EQ(on_terminal.raw_out, shown);
     EXPECT_EQ(on_terminal.exit_code, 0);
 }
 #endif

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "cli/console_platform.h"
 #include "expected_output.h"
 #include "run_program.h"
 
@@ -144,6 +145,58 @@ TEST_F(WindowsProgram, NamesOutsideTheAnsiCodePageDigestTheFileNamed)
               banner + line(missing("Omega.txt"), "Omega.txt"));
 }
 
+// Windows converts the wide command line to the ANSI one before splitting
+// it, so full-width quotes (U+FF02) split it otherwise (wine does not).
+TEST(WindowsArguments, WideArgumentsAreUsedOnlyWhereTheSplitsAgree)
+{
+    ASSERT_EQ(GetACP(), 1252u) << "the Greek capital omega must show as 'O'";
+    const char* ansi[] = {"t.exe", "Omega.txt", "Omega.txt", nullptr};
+    const wchar_t* wide[] = {L"t.exe", L"\u03A9mega.txt", L"Omega.txt", nullptr};
+    EXPECT_TRUE(splits_agree(ansi, wide));
+    // `t.exe ＂Ωmega.txt Omega.txt＂`: one ANSI argument, two wide ones.
+    const char* one[] = {"t.exe", "Omega.txt Omega.txt", nullptr};
+    const wchar_t* two[] = {L"t.exe", L"\uFF02\u03A9mega.txt", L"Omega.txt\uFF02", nullptr};
+    EXPECT_FALSE(splits_agree(one, two));
+    // `t.exe Ωmega.txt Omega.txt＂`: the ANSI split drops the quote.
+    wide[2] = L"Omega.txt\uFF02";
+    EXPECT_FALSE(splits_agree(ansi, wide));
+}
+
+// Windows opens a name whose full path is longer than MAX_PATH in its `\\?\`
+// form only, unless long paths are switched on (wine opens it either way).
+TEST_F(WindowsProgram, NamesLongerThanMaxPathAreOpened)
+{
+    wchar_t here[MAX_PATH];
+    ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, here), 0u);
+    const std::string folder(250, 'd'), name = folder + "\\f.txt";
+    const std::wstring full = std::wstring(L"\\\\?\\") + here + L"\\" + std::wstring(250, L'd');
+    ASSERT_TRUE(CreateDirectoryW(full.c_str(), nullptr));
+    write_wide_file((full + L"\\f.txt").c_str(), "abc");
+    EXPECT_EQ(run_torvanix({name}).out, banner + line(abc, name));
+}
+
+// A 32-bit program on 64-bit Windows (or wine's 64-bit prefix) that opens a
+// name under System32 is given its namesake under SysWOW64, unless it turns
+// the redirector off. The file named must be digested.
+TEST_F(WindowsProgram, System32NamesAreOpenedAsNamedUnderWow64)
+{
+    BOOL wow64 = FALSE;
+    if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64) {
+        GTEST_SKIP() << "not a 32-bit program under WoW64: nothing is redirected";
+    }
+    char folder[MAX_PATH];
+    ASSERT_GT(GetWindowsDirectoryA(folder, MAX_PATH), 0u);
+    const auto path = [&](const char* in) { return std::string(folder) + in + "\\torvanix.t"; };
+    // Sysnative is System32 to a 32-bit program (needs an administrator).
+    write_file(path("\\Sysnative"), "abc");
+    write_file(path("\\SysWOW64"), "abd");
+    const ProgramRun run = run_torvanix({path("\\System32"), path("\\SysWOW64")});
+    DeleteFileA(path("\\Sysnative").c_str());
+    DeleteFileA(path("\\SysWOW64").c_str());
+    EXPECT_EQ(run.out, banner + line(abc, path("\\System32")) +
+                           line(abd, path("\\SysWOW64"), " [NO MATCH]"));
+}
+
 // The console, serial and printer ports and NUL are not files: their names
 // give the open-failure text at once instead of waiting for input. The names
 // are looked up with an extension and in any case, as Windows does. Run once
@@ -181,19 +234,19 @@ std::string shown(std::string name)
     return name;
 }
 
-// What a console screen buffer shows: its rows down to the cursor, each
-// without the spaces that fill it to the buffer's width, joined by "\n".
+// What a console screen buffer shows (in ANSI): its rows down to the cursor,
+// each without the spaces that fill it to the buffer's width, joined by "\n".
 std::string screen_text(HANDLE buffer)
 {
     CONSOLE_SCREEN_BUFFER_INFO info;
     if (!GetConsoleScreenBufferInfo(buffer, &info)) return "(no screen buffer)";
     std::string text;
-    std::vector<char> row(static_cast<std::size_t>(info.dwSize.X));
+    std::vector<wchar_t> row(static_cast<std::size_t>(info.dwSize.X));
     for (SHORT y = 0; y <= info.dwCursorPosition.Y; ++y) {
         DWORD read = 0;
-        ReadConsoleOutputCharacterA(buffer, row.data(), static_cast<DWORD>(row.size()), {0, y},
+        ReadConsoleOutputCharacterW(buffer, row.data(), static_cast<DWORD>(row.size()), {0, y},
                                     &read);
-        std::string line(row.data(), read);
+        std::string line = ansi(std::wstring(row.data(), read));
         line.erase(line.find_last_not_of(' ') + 1);
         text += line;
         if (y < info.dwCursorPosition.Y) text += '\n';
@@ -289,8 +342,40 @@ TEST_F(WindowsProgram, ControlBytesOfNamesShowAsQuestionMarksOnTheConsole)
     }
     CloseHandle(console);
     write_file("a.txt", "abc");
-    const std::string arguments = "\"" + forger + "\" \"" + clearer + "\" a.txt";
-    EXPECT_EQ(run_torvanix_on_console(arguments), as_on_screen(control_byte_names_output(shown)));
+    // 0xE9 is `é` in the ANSI code page 1252, `Ú` in 850; 0x81 is U+0081.
+    const UINT code_page = GetConsoleOutputCP();
+    ASSERT_TRUE(SetConsoleOutputCP(850));
+    const std::string screen =
+        run_torvanix_on_console("\"" + forger + "\" \"" + clearer + "\" a.txt caf\xE9.txt\x81");
+    SetConsoleOutputCP(code_page);
+    EXPECT_EQ(screen, as_on_screen(control_byte_names_output(shown) +
+                                   line(missing("caf\xE9.txt?"), "caf\xE9.txt?", " [NO MATCH]")));
+}
+
+// The conversion of the bytes the program prints to the console's UTF-16.
+TEST(WindowsConsole, TextIsConvertedFromItsCodePage)
+{
+    const struct {
+        unsigned code_page;
+        std::string bytes;
+        std::wstring text;
+    } cases[] = {
+        {1252, "caf\xE9 M\xFCller \x80", L"caf\u00E9 M\u00FCller \u20AC"},
+        {1252, "a\x81z\x9D", L"a?z?"},                      // unassigned in 1252: C1 controls
+        {1252, "\x1B[2J\x7F\t\r\n\n", L"?[2J???\r\n\r\n"},  // C0 and DEL; line ends
+        {932, "\x93\xFA\x96\x7B.txt", L"\u65E5\u672C.txt"},
+        {932, "\x80", L"?"},
+        {932, " [MATCH]\n", L" [MATCH]\r\n"},
+    };
+    wchar_t out[64];
+    for (const auto& c : cases) {
+        const int n =
+            console_text(c.code_page, c.bytes.data(), static_cast<int>(c.bytes.size()), out, 64);
+        EXPECT_TRUE(std::wstring(out, n > 0 ? n : 0) == c.text) << c.code_page << " " << c.bytes;
+    }
+    // A double-byte character cut by the name column gives at most one.
+    const int n = console_text(932, (std::string(19, 'm') + "\x93").data(), 20, out, 64);
+    EXPECT_TRUE((n == 19 || n == 20) && std::wstring(out, 19) == std::wstring(19, L'm')) << n;
 }
 
 // The manifest and the version information are in the program's resources.
