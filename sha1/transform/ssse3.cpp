@@ -20,7 +20,7 @@
 
 #include "sha1/collision/columns_x86.h"
 #include "sha1/transform.h"
-#include "sha1/transform/rounds.h"
+#include "sha1/rounds.h"
 
 namespace {
 

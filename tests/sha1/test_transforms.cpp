@@ -12,7 +12,7 @@
 
 #include "sha1/sha1.h"
 #include "sha1/transform.h"
-#include "sha1/transform/rounds.h"
+#include "sha1/rounds.h"
 #include "tests/support/random_bytes.h"
 
 namespace {
@@ -54,8 +54,8 @@ TEST(Sha1Transforms, AgreeWithPortable)
     }
 }
 
-// The round functions are rearranged to save register copies; both forms
-// (plain and BMI) must equal the textbook definitions on every bit.
+// The round functions are rearranged to save register copies or
+// operations; every form must equal the textbook definitions on every bit.
 TEST(Sha1Rounds, FunctionsMatchTheirDefinitions)
 {
     using sha1_rounds::bit_ops;
@@ -70,6 +70,8 @@ TEST(Sha1Rounds, FunctionsMatchTheirDefinitions)
         EXPECT_EQ(sha1_rounds::f_parity<bit_ops::bmi>(b, c, d), b ^ c ^ d);
         EXPECT_EQ(sha1_rounds::f_majority<bit_ops::plain>(b, c, d), majority);
         EXPECT_EQ(sha1_rounds::f_majority<bit_ops::bmi>(b, c, d), majority);
+        EXPECT_EQ(sha1_rounds::f_choose<bit_ops::fewest>(b, c, d), choose);
+        EXPECT_EQ(sha1_rounds::f_majority<bit_ops::fewest>(b, c, d), majority);
     }
 }
 
