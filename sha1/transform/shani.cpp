@@ -377,7 +377,7 @@ TORVANIX_TARGET_SHANI void sha1_transform_shani(std::uint32_t state[5], const st
 }
 
 // Where AVX2 is there too, the check runs in its vectors.
-TORVANIX_TARGET_SHANI_AVX2 sha1_blocks_done sha1_detect_shani(std::uint32_t state[5],
+TORVANIX_TARGET_SHANI_AVX2 sha1_blocks_done sha1_detect_shani_avx2(std::uint32_t state[5],
                                                               const std::uint8_t* data,
                                                               std::size_t blocks)
 {
@@ -389,7 +389,7 @@ TORVANIX_TARGET_SHANI_AVX2 sha1_blocks_done sha1_detect_shani(std::uint32_t stat
 #endif
 }
 
-TORVANIX_TARGET_SHANI sha1_blocks_done sha1_detect_shani_sse(std::uint32_t state[5],
+TORVANIX_TARGET_SHANI sha1_blocks_done sha1_detect_shani_no_avx2(std::uint32_t state[5],
                                                              const std::uint8_t* data,
                                                              std::size_t blocks)
 {

@@ -15,8 +15,7 @@ namespace {
 
 bool avx512_usable()
 {
-    const sha1_cpu_features cpu = sha1_read_cpu_features();
-    return cpu.avx512 && cpu.gfni;
+    return sha1_cpu_has(sha1_read_cpu_features(), sha1_cpu::avx512 | sha1_cpu::gfni);
 }
 
 // Messages whose read bits are random, all clear, all set, one bit set or

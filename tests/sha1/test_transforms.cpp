@@ -10,27 +10,32 @@
 
 #include <gtest/gtest.h>
 
+#include "sha1/cpu_features.h"
+#include "sha1/rounds.h"
 #include "sha1/sha1.h"
 #include "sha1/transform.h"
-#include "sha1/rounds.h"
 #include "tests/support/random_bytes.h"
+#include "tests/support/sha1_model.h"
+#include "tests/support/sha1_testing.h"
 
 namespace {
 
-std::vector<sha1_transform_entry> usable()
+using sha1_testing::usable_transforms;
+
+// The model's chaining value after `blocks` blocks from `data`.
+void model_blocks(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks)
 {
-    const sha1_transform_list list = sha1_usable_transforms();
-    return {list.entries, list.entries + list.count};
+    for (std::size_t b = 0; b < blocks; ++b) sha1_model::compress(state, data + 64 * b);
 }
 
-// Every transform this machine runs must agree with the portable one on
-// random chaining values, block counts and alignments, including runs long
-// enough that a transform keeping state in registers across blocks is
-// exercised.
-TEST(Sha1Transforms, AgreeWithPortable)
+// Every transform this machine runs, the portable one too, must agree with
+// the model on random chaining values, block counts and alignments,
+// including runs long enough that a transform keeping state in registers
+// across blocks is exercised.
+TEST(Sha1Transforms, AgreeWithTheModel)
 {
     std::mt19937 random(2026);
-    for (const sha1_transform_entry& t : usable()) {
+    for (const sha1_transform_entry& t : usable_transforms()) {
         SCOPED_TRACE(t.name);
         for (std::size_t blocks : {1, 2, 3, 5, 16, 67}) {
             for (std::size_t offset : {0, 1, 3, 8, 15}) {
@@ -41,7 +46,7 @@ TEST(Sha1Transforms, AgreeWithPortable)
                 }
                 std::uint32_t actual[5];
                 std::memcpy(actual, expected, sizeof actual);
-                sha1_transform_portable(expected, buffer.data() + offset, blocks);
+                model_blocks(expected, buffer.data() + offset, blocks);
                 t.plain(actual, buffer.data() + offset, blocks);
                 ASSERT_EQ(std::memcmp(expected, actual, sizeof actual), 0)
                     << blocks << " blocks at offset " << offset;
@@ -79,78 +84,91 @@ TEST(Sha1Rounds, FunctionsMatchTheirDefinitions)
 // random data can hide.
 TEST(Sha1Transforms, AgreeOnExtremeBlocks)
 {
-    for (const sha1_transform_entry& t : usable()) {
+    for (const sha1_transform_entry& t : usable_transforms()) {
         SCOPED_TRACE(t.name);
         for (std::uint8_t fill : {0x00, 0xFF, 0x80, 0x01}) {
             std::vector<std::uint8_t> buffer(64 * 4, fill);
             std::uint32_t expected[5] = {0xFFFFFFFF, 0, 0xFFFFFFFF, 0, 0x80000000};
             std::uint32_t actual[5];
             std::memcpy(actual, expected, sizeof actual);
-            sha1_transform_portable(expected, buffer.data(), 4);
+            model_blocks(expected, buffer.data(), 4);
             t.plain(actual, buffer.data(), 4);
             EXPECT_EQ(std::memcmp(expected, actual, sizeof actual), 0) << int{fill};
         }
     }
 }
 
-// On x86 Linux the expected choice follows from the processor's flags.
+// The first transform of the table that a processor with `features` runs.
+std::string first_runnable(sha1_cpu_features features)
+{
+    const sha1_transform_table table = sha1_transforms();
+    for (int i = 0; i < table.count; ++i) {
+        if ((table.entries[i].needs & ~features) == 0) return table.entries[i].name;
+    }
+    return "none";
+}
+
+// On x86 Linux the features follow, too, from the processor's flags as the
+// kernel reports them.
 #if !defined(TORVANIX_EXPECTED_TRANSFORM) && defined(__linux__) && \
     (defined(__x86_64__) || defined(__i386__))
 #define TORVANIX_EXPECT_FROM_CPUINFO 1
-std::set<std::string> cpu_flags()
+sha1_cpu_features cpuinfo_features()
 {
     std::ifstream cpuinfo("/proc/cpuinfo");
     std::string line;
-    while (std::getline(cpuinfo, line)) {
+    std::set<std::string> flags;
+    while (flags.empty() && std::getline(cpuinfo, line)) {
         if (line.rfind("flags", 0) == 0) {
             std::istringstream words(line.substr(line.find(':') + 1));
-            return {std::istream_iterator<std::string>(words), {}};
+            flags = {std::istream_iterator<std::string>(words), {}};
         }
     }
-    return {};
+    const std::pair<unsigned, std::vector<std::string>> needs[] = {
+        {sha1_cpu::ssse3, {"ssse3"}},
+        {sha1_cpu::avx2, {"avx2", "bmi1", "bmi2"}},
+        {sha1_cpu::shani, {"sha_ni", "ssse3", "sse4_1"}},
+        {sha1_cpu::avx512, {"avx512f", "avx512vl", "avx512bw", "avx512vbmi"}},
+        {sha1_cpu::avx512vl, {"avx512f", "avx512vl"}},
+        {sha1_cpu::gfni, {"gfni"}},
+    };
+    sha1_cpu_features features = 0;
+    for (const auto& [feature, names] : needs) {
+        if (std::all_of(names.begin(), names.end(), [&](const std::string& n) {
+                return flags.count(n) != 0;
+            })) {
+            features |= feature;
+        }
+    }
+    return features;
 }
-
 #endif
 
-// The dispatcher picks the first usable transform, and the list matches what
-// the processor reports. The build can name the transform it expects (cross
-// builds under an emulator, whose /proc/cpuinfo is the host's).
+// The dispatcher picks the first transform of the table that the processor
+// runs, the portable one last; the features come from CPUID or, on x86
+// Linux, from the kernel's flags. The build can name the transform it
+// expects (cross builds under an emulator, whose /proc/cpuinfo is the host's).
 TEST(Sha1Transforms, DispatcherChoosesTheFastestUsable)
 {
-    const std::vector<sha1_transform_entry> list = usable();
+    const std::vector<sha1_transform_entry> list = usable_transforms();
     ASSERT_FALSE(list.empty());
     EXPECT_STREQ(list.back().name, "portable");
-    EXPECT_STREQ(sha1_chosen_transform().name, list.front().name);
+    EXPECT_EQ(sha1_chosen_transform().name, first_runnable(sha1_read_cpu_features()));
     ::testing::Test::RecordProperty("chosen_transform", sha1_chosen_transform().name);
 
 #if defined(TORVANIX_EXPECTED_TRANSFORM)
     EXPECT_STREQ(sha1_chosen_transform().name, TORVANIX_EXPECTED_TRANSFORM);
 #elif defined(TORVANIX_EXPECT_FROM_CPUINFO)
-    const std::set<std::string> flags = cpu_flags();
-    const bool avx2 = flags.count("avx2") && flags.count("bmi1") && flags.count("bmi2");
-    std::string expected = "portable";
-    const bool sha = TORVANIX_HW_SHA1_BUILT && flags.count("sha_ni");
-    const bool avx512 = avx2 && flags.count("avx512f") && flags.count("avx512vl") &&
-                        flags.count("avx512bw") && flags.count("avx512vbmi") && flags.count("gfni");
-    if (sha) {
-        expected = avx512 ? "x86-sha-avx512" : avx2 ? "x86-sha" : "x86-sha-sse";
-    } else if (avx2) {
-        expected =
-            flags.count("avx512f") && flags.count("avx512vl") ? "x86-avx2-avx512vl" : "x86-avx2";
-    } else if (flags.count("ssse3")) {
-        expected = "x86-ssse3";
-    }
-    EXPECT_EQ(sha1_chosen_transform().name, expected);
+    const sha1_cpu_features flags = cpuinfo_features();
+    EXPECT_EQ(sha1_chosen_transform().name, first_runnable(flags));
     // Slower transforms the processor can also run are usable too.
-    std::set<std::string> names;
-    for (const auto& t : list) names.insert(t.name);
-    EXPECT_EQ(names.count("x86-sha-avx512"), sha && avx512 ? 1u : 0u);
-    EXPECT_EQ(names.count("x86-sha"), sha && avx2 ? 1u : 0u);
-    EXPECT_EQ(names.count("x86-sha-sse"), sha ? 1u : 0u);
-    EXPECT_EQ(names.count("x86-avx2-avx512vl"),
-              avx2 && flags.count("avx512f") && flags.count("avx512vl") ? 1u : 0u);
-    EXPECT_EQ(names.count("x86-avx2"), avx2 ? 1u : 0u);
-    EXPECT_EQ(names.count("x86-ssse3"), flags.count("ssse3"));
+    std::set<std::string> usable_names;
+    for (const auto& t : list) usable_names.insert(t.name);
+    const sha1_transform_table table = sha1_transforms();
+    for (int i = 0; i < table.count; ++i) {
+        EXPECT_EQ(usable_names.count(table.entries[i].name), (table.entries[i].needs & ~flags) == 0)
+            << table.entries[i].name;
+    }
 #else
     GTEST_SKIP() << "no expectation for this platform";
 #endif
