@@ -1,7 +1,7 @@
 // Confirmation of collision-attack candidates in plain C++: rebuilds the
 // partner block that a disturbance vector implies and tests whether the two
 // collide.
-#include "sha1/collision.h"
+#include "sha1/collision/collision.h"
 #include "sha1/collision/differences.h"
 #include "sha1/collision/disturbance_vectors.h"
 #include "sha1/collision/steps.h"

@@ -21,7 +21,7 @@
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 
-#include "sha1/collision.h"
+#include "sha1/collision/collision.h"
 #include "sha1/target.h"
 
 #if defined(TORVANIX_SHA1_X86) && defined(__GNUC__)

@@ -1,8 +1,7 @@
 // The batch check's driver: runs a batch's candidate test, queues its
 // candidates and has them confirmed when the queue is full or the input
 // ends, reporting the first block that completes a collision attack.
-#include "sha1/collision.h"
-#include "sha1/collision/disturbance_vectors.h"
+#include "sha1/collision/queue.h"
 
 #include <bit>
 
@@ -38,29 +37,7 @@ std::size_t drain(sha1_dv_queue& queue, const sha1_dv_confirm_form& form, std::u
     return queue.done[l];
 }
 
-// Inlined where the batches' candidates are queued.
-inline void push(sha1_dv_queue& queue, const std::uint32_t before60[5], const std::uint8_t* block,
-                 int v, const std::uint32_t out[5], std::size_t done)
-{
-    const int l = queue.count++;
-    queue.block[l] = block;
-    queue.vector[l] = static_cast<std::uint32_t>(v);
-    for (int i = 0; i < 5; ++i) {
-        queue.before60[i][l] = before60[i];
-        queue.out[i][l] = out[i];
-    }
-    queue.from58[l] = sha1_disturbance_vectors[v].testt == 58 ? ~std::uint32_t{0} : 0;
-    queue.done[l] = done;
-}
-
 }  // namespace
-
-void sha1_dv_queue_push(sha1_dv_queue& queue, const std::uint32_t before60[5],
-                        const std::uint8_t* block, int v, const std::uint32_t out[5],
-                        std::size_t done)
-{
-    push(queue, before60, block, v, out, done);
-}
 
 std::size_t sha1_dv_check_batch(sha1_dv_batch& batch, sha1_dv_batch_check check,
                                 const sha1_dv_confirm_form& confirm, std::size_t done, bool last,
@@ -92,8 +69,8 @@ std::size_t sha1_dv_queue_candidates(sha1_dv_queue& queue, sha1_dv_batch& batch,
     for (int b = 0; b < count; ++b) {
         for (std::uint32_t left = candidates[b]; left != 0; left &= left - 1) {
             const int v = mask_bit_vector[std::countr_zero(left)];
-            push(queue, batch.before60[b], batch.block[b], v, batch.out[b],
-                 done - static_cast<std::size_t>(count - 1 - b));
+            sha1_dv_queue_push(queue, batch.before60[b], batch.block[b], v, batch.out[b],
+                               done - static_cast<std::size_t>(count - 1 - b));
             if (queue.count == confirm.lanes || queue.count == sha1_dv_queue_size) {
                 if (const std::size_t upto = drain(queue, confirm, state)) return upto;
             }

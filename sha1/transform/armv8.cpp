@@ -13,7 +13,7 @@
 
 #include <utility>
 
-#include "sha1/collision/columns_neon.h"
+#include "sha1/transform/columns_neon.h"
 #include "sha1/rounds.h"
 #include "sha1/transform.h"
 

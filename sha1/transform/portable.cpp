@@ -2,7 +2,7 @@
 // built first, then the 80 rounds run over it.
 #include <utility>
 
-#include "sha1/collision.h"
+#include "sha1/collision/collision.h"
 #include "sha1/expand.h"
 #include "sha1/transform.h"
 #include "sha1/rounds.h"

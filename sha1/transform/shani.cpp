@@ -23,9 +23,9 @@
 #include <cstring>
 #include <utility>
 
-#include "sha1/collision/candidates.h"
-#include "sha1/collision/columns_avx512.h"
-#include "sha1/collision/columns_x86.h"
+#include "sha1/collision/collision.h"
+#include "sha1/transform/columns_avx512.h"
+#include "sha1/transform/columns_x86.h"
 #include "sha1/transform.h"
 
 namespace {

@@ -18,7 +18,7 @@
 
 #include <utility>
 
-#include "sha1/collision/columns_x86.h"
+#include "sha1/transform/columns_x86.h"
 #include "sha1/transform.h"
 #include "sha1/rounds.h"
 

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "sha1/collision/columns_neon.h"
+#include "sha1/transform/columns_neon.h"
 #include "tests/support/sha1_testing.h"
 
 namespace {

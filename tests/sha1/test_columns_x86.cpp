@@ -7,9 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "sha1/collision.h"
-#include "sha1/collision/candidates.h"
-#include "sha1/collision/columns_x86_entry.h"
+#include "sha1/collision/collision.h"
+#include "tests/support/columns_x86_entry.h"
 #include "sha1/cpu_features.h"
 #include "tests/support/sha1_testing.h"
 
@@ -156,17 +155,7 @@ TEST(ColumnsX86, Avx2PairFormEqualsThePortableColumns)
 // columns made from words that meet one vector's conditions.
 TEST(ColumnsX86, BatchCandidateTestsEqualTheOneBlockTest)
 {
-    struct Form {
-        const char* name;
-        sha1_dv_batch_check check;
-        bool usable;
-    };
     const sha1_cpu_features cpu = sha1_read_cpu_features();
-    const Form forms[] = {
-        {"portable", sha1_dv_candidates_batch_portable, true},
-        {"avx2", sha1_dv_candidates_batch_avx2, (cpu & sha1_cpu::avx2) != 0},
-        {"avx512vl", sha1_dv_candidates_batch_avx512vl, (cpu & sha1_cpu::avx512vl) != 0},
-    };
     std::mt19937 random(8);
     std::uint32_t seen = 0;
     for (int round = 0; round < 4000; ++round) {
@@ -193,8 +182,8 @@ TEST(ColumnsX86, BatchCandidateTestsEqualTheOneBlockTest)
             expected[b] = sha1_dv::candidates(one);
             seen |= expected[b];
         }
-        for (const Form& form : forms) {
-            if (!form.usable) continue;
+        for (const sha1_dv_check_entry& form : sha1_dv_check_forms) {
+            if (!sha1_cpu_has(cpu, form.needs)) continue;
             std::uint32_t actual[sha1_dv_batch_size];
             form.check(batch, actual);
             for (int b = 0; b < sha1_dv_batch_size; ++b) {

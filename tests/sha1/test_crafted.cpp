@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "collision_files.h"
-#include "sha1/collision.h"
+#include "sha1/collision/collision.h"
 #include "sha1/collision/candidates.h"
 #include "sha1/cpu_features.h"
 #include "sha1/expand.h"
