@@ -18,7 +18,10 @@ inline constexpr std::uint32_t K3 = 0xCA62C1D6;  // rounds 60-79
 
 // The constant of round T.
 template <int T>
-inline constexpr std::uint32_t constant = T < 20 ? K0 : T < 40 ? K1 : T < 60 ? K2 : K3;
+inline constexpr std::uint32_t constant = T < 20   ? K0
+                                          : T < 40 ? K1
+                                          : T < 60 ? K2
+                                                   : K3;
 
 // Which instructions the round step may count on. `bmi`: andn (BMI1) and rorx
 // (BMI2), which write a third register. The round functions then read b, the

@@ -13,9 +13,9 @@
 
 #include <utility>
 
-#include "sha1/transform/columns_neon.h"
 #include "sha1/rounds.h"
 #include "sha1/transform.h"
+#include "sha1/transform/columns_neon.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include "sha1/collision/collision.h"
 #include "sha1/expand.h"
-#include "sha1/transform.h"
 #include "sha1/rounds.h"
+#include "sha1/transform.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "sha1/collision/collision.h"
-#include "tests/support/columns_x86_entry.h"
 #include "sha1/cpu_features.h"
+#include "tests/support/columns_x86_entry.h"
 #include "tests/support/sha1_testing.h"
 
 namespace {

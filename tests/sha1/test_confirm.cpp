@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "sha1/collision/queue.h"
 #include "sha1/collision/disturbance_vectors.h"
+#include "sha1/collision/queue.h"
 #include "sha1/cpu_features.h"
 #include "tests/support/sha1_model.h"
 
@@ -58,9 +58,9 @@ Candidate make_candidate(std::mt19937& random, int v, bool forged)
         std::memcpy(back, s[sha1_disturbance_vectors[v].testt], sizeof back);
         for (int t = sha1_disturbance_vectors[v].testt - 1; t >= 0; --t) {
             const std::uint32_t b = rotl(back[2], 2);
-            const std::uint32_t e =
-                back[0] - rotl(back[1], 5) - sha1_model::f(t, b, back[3], back[4]) -
-                sha1_model::k(t) - partner[t];
+            const std::uint32_t e = back[0] - rotl(back[1], 5) -
+                                    sha1_model::f(t, b, back[3], back[4]) - sha1_model::k(t) -
+                                    partner[t];
             const std::uint32_t before[5] = {back[1], b, back[3], back[4], e};
             std::memcpy(back, before, sizeof back);
         }

@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "collision_files.h"
-#include "sha1/collision/collision.h"
 #include "sha1/collision/candidates.h"
+#include "sha1/collision/collision.h"
 #include "sha1/cpu_features.h"
 #include "sha1/expand.h"
 #include "sha1/sha1.h"

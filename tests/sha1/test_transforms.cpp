@@ -134,9 +134,8 @@ sha1_cpu_features cpuinfo_features()
     };
     sha1_cpu_features features = 0;
     for (const auto& [feature, names] : needs) {
-        if (std::all_of(names.begin(), names.end(), [&](const std::string& n) {
-                return flags.count(n) != 0;
-            })) {
+        if (std::all_of(names.begin(), names.end(),
+                        [&](const std::string& n) { return flags.count(n) != 0; })) {
             features |= feature;
         }
     }

@@ -76,7 +76,8 @@ void sha1_dv_columns_avx512(const std::uint32_t W[80],
     sha1_dv::columns_portable(W + sha1_dv::first_word, columns);
 }
 
-void sha1_dv_transpose_rows_avx512(const sha1_testing_batch_rows& rows, sha1_dv_batch_columns& columns)
+void sha1_dv_transpose_rows_avx512(const sha1_testing_batch_rows& rows,
+                                   sha1_dv_batch_columns& columns)
 {
     for (int c = 0; c < sha1_dv::column_count; ++c) {
         for (int b = 0; b < sha1_dv_batch_size; ++b) columns[c][b] = rows[b][c];
