@@ -12,12 +12,26 @@
 #include "sha1/collision/disturbance_vectors.h"
 #include "sha1/collision/queue.h"
 #include "sha1/cpu_features.h"
-#include "tests/support/sha1_model.h"
 
 namespace {
 
-using sha1_model::expand;
-using sha1_model::rotl;
+std::uint32_t rotl(std::uint32_t x, int n) { return n == 0 ? x : x << n | x >> (32 - n); }
+
+std::uint32_t f(int t, std::uint32_t b, std::uint32_t c, std::uint32_t d)
+{
+    if (t < 20) return (b & c) | (~b & d);
+    if (t >= 40 && t < 60) return (b & c) | (b & d) | (c & d);
+    return b ^ c ^ d;
+}
+
+const std::uint32_t K[4] = {0x5A827999, 0x6ED9EBA1, 0x8F1BBCDC, 0xCA62C1D6};
+
+void expand(const std::uint32_t* first16, std::uint32_t (&W)[80])
+{
+    for (int t = 0; t < 80; ++t) {
+        W[t] = t < 16 ? first16[t] : rotl(W[t - 3] ^ W[t - 8] ^ W[t - 14] ^ W[t - 16], 1);
+    }
+}
 
 // A candidate: a block, its state before step 60 and the output handed in.
 struct Candidate {
@@ -42,7 +56,13 @@ Candidate make_candidate(std::mt19937& random, int v, bool forged)
     for (int t = 0; t < 64; ++t)
         c.bytes[t] = static_cast<std::uint8_t>(M[t / 4] >> (24 - t % 4 * 8));
     const auto compress = [&](const std::uint32_t(&W)[80]) {
-        for (int t = 0; t < 80; ++t) sha1_model::step(s[t], t, W[t], s[t + 1]);
+        for (int t = 0; t < 80; ++t) {
+            const std::uint32_t* p = s[t];
+            const std::uint32_t a =
+                rotl(p[0], 5) + f(t, p[1], p[2], p[3]) + p[4] + W[t] + K[t / 20];
+            const std::uint32_t next[5] = {a, p[0], rotl(p[1], 30), p[2], p[3]};
+            std::memcpy(s[t + 1], next, sizeof next);
+        }
         for (int i = 0; i < 5; ++i) c.out[i] = s[0][i] + s[80][i];
     };
     std::uint32_t W[80];
@@ -58,9 +78,8 @@ Candidate make_candidate(std::mt19937& random, int v, bool forged)
         std::memcpy(back, s[sha1_disturbance_vectors[v].testt], sizeof back);
         for (int t = sha1_disturbance_vectors[v].testt - 1; t >= 0; --t) {
             const std::uint32_t b = rotl(back[2], 2);
-            const std::uint32_t e = back[0] - rotl(back[1], 5) -
-                                    sha1_model::f(t, b, back[3], back[4]) - sha1_model::k(t) -
-                                    partner[t];
+            const std::uint32_t e =
+                back[0] - rotl(back[1], 5) - f(t, b, back[3], back[4]) - K[t / 20] - partner[t];
             const std::uint32_t before[5] = {back[1], b, back[3], back[4], e};
             std::memcpy(back, before, sizeof back);
         }
@@ -70,8 +89,6 @@ Candidate make_candidate(std::mt19937& random, int v, bool forged)
     return c;
 }
 
-// The forms this processor runs, each with how many lanes to fill: the
-// plain one is given several candidates at once too.
 struct Form {
     const char* name;
     const sha1_dv_confirm_form* form;
@@ -80,6 +97,7 @@ struct Form {
 
 std::vector<Form> usable_forms()
 {
+    // The plain form is given several candidates at once too.
     std::vector<Form> forms;
     for (const sha1_dv_confirm_entry& e : sha1_dv_confirm_forms) {
         if (sha1_cpu_has(sha1_read_cpu_features(), e.needs)) {

@@ -1,60 +1,40 @@
 // A plain model of SHA-1 for the tests and the fuzzer, written from the
-// definition and sharing no code with the engine: the compression step by
-// step, and the engine's byte-at-a-time input with a 64-bit length.
+// definition apart from the engine's transforms: bytes go one at a time
+// into a 64-byte block, and the length is one 64-bit count.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
+#include "sha1/transform.h"
+
 namespace sha1_model {
 
-inline constexpr std::uint32_t initial_hash[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476,
-                                                  0xC3D2E1F0};
-
-inline std::uint32_t rotl(std::uint32_t x, int n) { return n == 0 ? x : x << n | x >> (32 - n); }
-
-inline std::uint32_t f(int t, std::uint32_t b, std::uint32_t c, std::uint32_t d)
+// Compresses `blocks` 64-byte blocks from `data` into the chaining value h,
+// step by step as the standard defines it.
+inline void compress(std::uint32_t h[5], const std::uint8_t* data, std::size_t blocks = 1)
 {
-    if (t < 20) return (b & c) | (~b & d);
-    if (t >= 40 && t < 60) return (b & c) | (b & d) | (c & d);
-    return b ^ c ^ d;
-}
-
-inline std::uint32_t k(int t)
-{
+    const auto rotl = [](std::uint32_t x, int n) { return x << n | x >> (32 - n); };
     const std::uint32_t K[4] = {0x5A827999, 0x6ED9EBA1, 0x8F1BBCDC, 0xCA62C1D6};
-    return K[t / 20];
-}
-
-inline void expand(const std::uint32_t* first16, std::uint32_t (&W)[80])
-{
-    for (int t = 0; t < 80; ++t) {
-        W[t] = t < 16 ? first16[t] : rotl(W[t - 3] ^ W[t - 8] ^ W[t - 14] ^ W[t - 16], 1);
+    for (; blocks != 0; --blocks, data += 64) {
+        std::uint32_t W[80];
+        for (int t = 0; t < 80; ++t) {
+            W[t] = t < 16
+                       ? std::uint32_t{data[4 * t]} << 24 | std::uint32_t{data[4 * t + 1]} << 16 |
+                             std::uint32_t{data[4 * t + 2]} << 8 | data[4 * t + 3]
+                       : rotl(W[t - 3] ^ W[t - 8] ^ W[t - 14] ^ W[t - 16], 1);
+        }
+        std::uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4];
+        for (int t = 0; t < 80; ++t) {
+            const std::uint32_t f = t < 20              ? (b & c) | (~b & d)
+                                    : t >= 40 && t < 60 ? (b & c) | (b & d) | (c & d)
+                                                        : b ^ c ^ d;
+            const std::uint32_t temp = rotl(a, 5) + f + e + W[t] + K[t / 20];
+            e = d, d = c, c = rotl(b, 30), b = a, a = temp;
+        }
+        h[0] += a, h[1] += b, h[2] += c, h[3] += d, h[4] += e;
     }
-}
-
-// The state (A..E) after step t, from the state `s` before it.
-inline void step(const std::uint32_t (&s)[5], int t, std::uint32_t w, std::uint32_t (&next)[5])
-{
-    const std::uint32_t a = rotl(s[0], 5) + f(t, s[1], s[2], s[3]) + s[4] + w + k(t);
-    const std::uint32_t after[5] = {a, s[0], rotl(s[1], 30), s[2], s[3]};
-    std::memcpy(next, after, sizeof after);
-}
-
-// Compresses the 64-byte block into the chaining value h.
-inline void compress(std::uint32_t h[5], const std::uint8_t* block)
-{
-    std::uint32_t M[16];
-    for (int i = 0; i < 16; ++i) {
-        M[i] = std::uint32_t{block[4 * i]} << 24 | std::uint32_t{block[4 * i + 1]} << 16 |
-               std::uint32_t{block[4 * i + 2]} << 8 | block[4 * i + 3];
-    }
-    std::uint32_t W[80];
-    expand(M, W);
-    std::uint32_t s[5];
-    std::memcpy(s, h, sizeof s);
-    for (int t = 0; t < 80; ++t) step(s, t, W[t], s);
-    for (int i = 0; i < 5; ++i) h[i] += s[i];
 }
 
 }  // namespace sha1_model
@@ -66,7 +46,7 @@ struct Sha1Model {
     std::uint64_t bits = 0;
     bool overflowed = false;  // the count wrapped past 2^64 bits
 
-    Sha1Model() { std::memcpy(h, sha1_model::initial_hash, sizeof h); }
+    Sha1Model() { std::memcpy(h, sha1_initial_hash, sizeof h); }
 
     // Appends one message byte; the byte whose count wraps is still kept.
     void add(std::uint8_t byte)

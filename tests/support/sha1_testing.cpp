@@ -19,6 +19,7 @@ std::vector<sha1_transform_entry> usable_transforms()
 void meet_conditions(int v, std::uint32_t (&W)[80])
 {
     const sha1_disturbance_vector& dv = sha1_disturbance_vectors[v];
+    // For each condition in turn, a bit no earlier one has read, if there is one.
     std::uint32_t fixed[80] = {};
     for (int n = 0; n < dv.condition_count; ++n) {
         const sha1_dv_condition& c = sha1_dv_conditions[dv.first_condition + n];

@@ -12,10 +12,8 @@ namespace sha1_testing {
 // The transforms of this build that this processor runs, fastest first.
 std::vector<sha1_transform_entry> usable_transforms();
 
-// Flips bits of W so that it meets the message conditions of disturbance
-// vector `v` (an index into sha1_disturbance_vectors): for each condition
-// in turn, a bit of its that no earlier condition has read, where there is
-// one. The other vectors pass or fail by chance.
+// Flips bits of W so that it meets the conditions of disturbance vector `v`
+// (an index into sha1_disturbance_vectors); other vectors pass by chance.
 void meet_conditions(int v, std::uint32_t (&W)[80]);
 
 }  // namespace sha1_testing
