@@ -106,7 +106,7 @@ struct sha1_dv_confirm_form {
 // Plain C++, one candidate at a time.
 extern const sha1_dv_confirm_form sha1_dv_confirm_scalar;
 // Eight candidates in AVX2 vectors (needs AVX2); sixteen in AVX-512 vectors
-// (needs sha1_cpu_features::avx512). A queue of a few runs the plain
+// (needs sha1_cpu::avx512). A queue of a few runs the plain
 // confirmation instead. Where the build has no vector form, the plain one.
 extern const sha1_dv_confirm_form sha1_dv_confirm_avx2;
 extern const sha1_dv_confirm_form sha1_dv_confirm_avx512;
