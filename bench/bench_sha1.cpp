@@ -10,6 +10,7 @@
 
 #include "sha1/sha1.h"
 #include "sha1/transform.h"
+#include "tests/support/sha1_testing.h"
 
 namespace {
 
@@ -71,15 +72,12 @@ void engine_bench(benchmark::State& state)
 
 int main(int argc, char** argv)
 {
-    const sha1_transform_list list = sha1_usable_transforms();
-    for (int i = 0; i < list.count; ++i) {
-        auto* b =
-            benchmark::RegisterBenchmark((std::string("transform/") + list.entries[i].name).c_str(),
-                                         transform_bench, list.entries[i].plain);
+    for (const sha1_transform_entry& t : sha1_testing::usable_transforms()) {
+        auto* b = benchmark::RegisterBenchmark((std::string("transform/") + t.name).c_str(),
+                                               transform_bench, t.plain);
         for (std::int64_t n : sizes) b->Arg(n);
-        auto* d =
-            benchmark::RegisterBenchmark((std::string("detecting/") + list.entries[i].name).c_str(),
-                                         detecting_bench, list.entries[i].detecting);
+        auto* d = benchmark::RegisterBenchmark((std::string("detecting/") + t.name).c_str(),
+                                               detecting_bench, t.detecting);
         for (std::int64_t n : sizes) d->Arg(n);
     }
     auto* e = benchmark::RegisterBenchmark("engine", engine_bench);

@@ -82,35 +82,44 @@ constexpr unsigned long long xcr0_avx512 = 0xE0;
 
 sha1_cpu_features sha1_read_cpu_features()
 {
-    sha1_cpu_features f{};
+    sha1_cpu_features f = 0;
 #if defined(TORVANIX_SHA1_X86)
     using namespace cpuid_bit;
     const auto has = [](unsigned reg, unsigned bits) { return (reg & bits) == bits; };
+    const auto set = [&f](sha1_cpu::feature feature, bool present) {
+        if (present) f |= feature;
+    };
     const unsigned int max_leaf = cpuid(0, 0).eax;
     if (max_leaf >= 1) {
         const cpuid_regs l1 = cpuid(1, 0);
-        f.ssse3 = has(l1.ecx, leaf1_ecx_ssse3);
+        set(sha1_cpu::ssse3, has(l1.ecx, leaf1_ecx_ssse3));
         if (max_leaf >= 7) {
             const cpuid_regs l7 = cpuid(7, 0);
-            f.shani = has(l7.ebx, leaf7_ebx_sha) && has(l1.ecx, leaf1_ecx_ssse3 | leaf1_ecx_sse41);
+            set(sha1_cpu::shani,
+                has(l7.ebx, leaf7_ebx_sha) && has(l1.ecx, leaf1_ecx_ssse3 | leaf1_ecx_sse41));
             const bool ymm_saved = has(l1.ecx, leaf1_ecx_osxsave | leaf1_ecx_avx) &&
                                    (xgetbv0() & xcr0_sse_avx) == xcr0_sse_avx;
-            f.avx2 = ymm_saved && has(l7.ebx, leaf7_ebx_avx2 | leaf7_ebx_bmi1 | leaf7_ebx_bmi2);
+            set(sha1_cpu::avx2,
+                ymm_saved && has(l7.ebx, leaf7_ebx_avx2 | leaf7_ebx_bmi1 | leaf7_ebx_bmi2));
             const bool zmm_saved = ymm_saved && (xgetbv0() & xcr0_avx512) == xcr0_avx512;
-            f.avx512vl = zmm_saved && has(l7.ebx, leaf7_ebx_avx512f | leaf7_ebx_avx512vl);
-            f.avx512 = zmm_saved &&
-                       has(l7.ebx, leaf7_ebx_avx512f | leaf7_ebx_avx512bw | leaf7_ebx_avx512vl) &&
-                       has(l7.ecx, leaf7_ecx_avx512vbmi);
-            f.gfni = has(l7.ecx, leaf7_ecx_gfni);
+            set(sha1_cpu::avx512vl,
+                zmm_saved && has(l7.ebx, leaf7_ebx_avx512f | leaf7_ebx_avx512vl));
+            set(sha1_cpu::avx512,
+                zmm_saved &&
+                    has(l7.ebx, leaf7_ebx_avx512f | leaf7_ebx_avx512bw | leaf7_ebx_avx512vl) &&
+                    has(l7.ecx, leaf7_ecx_avx512vbmi));
+            set(sha1_cpu::gfni, has(l7.ecx, leaf7_ecx_gfni));
         }
     }
 #elif defined(TORVANIX_SHA1_ARM64)
 #if defined(__APPLE__)
-    f.armv8_sha1 = true;  // every Apple arm64 processor has the SHA-1 instructions
+    f |= sha1_cpu::armv8_sha1;  // every Apple arm64 processor has the SHA-1 instructions
 #elif defined(_WIN32)
-    f.armv8_sha1 = IsProcessorFeaturePresent(PF_ARM_V8_CRYPTO_INSTRUCTIONS_AVAILABLE) != 0;
+    if (IsProcessorFeaturePresent(PF_ARM_V8_CRYPTO_INSTRUCTIONS_AVAILABLE) != 0) {
+        f |= sha1_cpu::armv8_sha1;
+    }
 #elif defined(__linux__)
-    f.armv8_sha1 = (getauxval(AT_HWCAP) & HWCAP_SHA1) != 0;
+    if ((getauxval(AT_HWCAP) & HWCAP_SHA1) != 0) f |= sha1_cpu::armv8_sha1;
 #endif
 #endif
     return f;

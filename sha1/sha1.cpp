@@ -11,35 +11,26 @@ namespace {
 // Compresses whole blocks into the SHA-1 chain, and into the safe chain:
 // the same chain until a block completes a collision attack, after which
 // the safe chain compresses that block twice more and goes its own way.
+// One chain at a time is checked: the SHA-1 chain until then, the safe
+// chain after, while the SHA-1 chain runs the same blocks plain.
 void compress_blocks(SHA1Context* context, const std::uint8_t* data, std::size_t blocks)
 {
     const sha1_transform_entry& transform = sha1_chosen_transform();
-    if (context->Attack_Detected == 0) {
-        while (blocks != 0) {
-            const sha1_blocks_done done =
-                transform.detecting(context->Intermediate_Hash, data, blocks);
-            data += 64 * done.blocks;
-            blocks -= done.blocks;
-            if (done.attacked) {
-                context->Attack_Detected = 1;
-                std::memcpy(context->Safe_Hash, context->Intermediate_Hash,
-                            sizeof context->Safe_Hash);
-                transform.plain(context->Safe_Hash, data - 64, 1);
-                transform.plain(context->Safe_Hash, data - 64, 1);
-                break;
-            }
-        }
-    }
-    if (blocks == 0) {
-        return;
-    }
-    // Diverged: the SHA-1 chain needs no checks, the safe chain does.
-    transform.plain(context->Intermediate_Hash, data, blocks);
     while (blocks != 0) {
-        const sha1_blocks_done done = transform.detecting(context->Safe_Hash, data, blocks);
+        const bool diverged = context->Attack_Detected != 0;
+        std::uint32_t* checked = diverged ? context->Safe_Hash : context->Intermediate_Hash;
+        const sha1_blocks_done done = transform.detecting(checked, data, blocks);
+        if (diverged) {
+            transform.plain(context->Intermediate_Hash, data, done.blocks);
+        }
         data += 64 * done.blocks;
         blocks -= done.blocks;
         if (done.attacked) {
+            if (!diverged) {
+                context->Attack_Detected = 1;
+                std::memcpy(context->Safe_Hash, context->Intermediate_Hash,
+                            sizeof context->Safe_Hash);
+            }
             transform.plain(context->Safe_Hash, data - 64, 1);
             transform.plain(context->Safe_Hash, data - 64, 1);
         }

@@ -27,53 +27,28 @@ struct sha1_blocks_done {
 using sha1_detecting_fn = sha1_blocks_done (*)(std::uint32_t state[5], const std::uint8_t* data,
                                                std::size_t blocks);
 
-// The plain C++ transform, available everywhere.
+// The plain C++ transform, available everywhere; every other transform must
+// give its results.
 void sha1_transform_portable(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks);
 sha1_blocks_done sha1_detect_portable(std::uint32_t state[5], const std::uint8_t* data,
                                       std::size_t blocks);
-// x86 SHA extensions (with SSSE3 and SSE4.1); the detecting form with
-// AVX-512 and GFNI, with AVX2, or with neither.
-void sha1_transform_shani(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks);
-sha1_blocks_done sha1_detect_shani(std::uint32_t state[5], const std::uint8_t* data,
-                                   std::size_t blocks);
-sha1_blocks_done sha1_detect_shani_sse(std::uint32_t state[5], const std::uint8_t* data,
-                                       std::size_t blocks);
-// The same with AVX-512 (F, VL, BW, VBMI) and GFNI.
-sha1_blocks_done sha1_detect_shani_avx512(std::uint32_t state[5], const std::uint8_t* data,
-                                          std::size_t blocks);
-// x86 vector message schedule, SSSE3 and AVX2+BMI builds.
-void sha1_transform_ssse3(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks);
-sha1_blocks_done sha1_detect_ssse3(std::uint32_t state[5], const std::uint8_t* data,
-                                   std::size_t blocks);
-void sha1_transform_avx2(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks);
-sha1_blocks_done sha1_detect_avx2(std::uint32_t state[5], const std::uint8_t* data,
-                                  std::size_t blocks);
-// The same with the candidate test in AVX-512 VL.
-sha1_blocks_done sha1_detect_avx2_avx512vl(std::uint32_t state[5], const std::uint8_t* data,
-                                           std::size_t blocks);
-// ARMv8 SHA1 instructions.
-void sha1_transform_armv8(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks);
-sha1_blocks_done sha1_detect_armv8(std::uint32_t state[5], const std::uint8_t* data,
-                                   std::size_t blocks);
 
+// A transform: its name (shown by the tests and benchmarks), the processor
+// features it needs (sha1_cpu, cpu_features.h) and its two forms.
 struct sha1_transform_entry {
     const char* name;
+    unsigned needs;
     sha1_transform_fn plain;
     sha1_detecting_fn detecting;
 };
 
-// At most one transform per kind: x86 SHA extensions with AVX-512 and GFNI,
-// with AVX2, with neither, ARMv8 SHA1, AVX2 with AVX-512 VL, AVX2, SSSE3,
-// portable; no processor runs all of them.
-inline constexpr int sha1_transform_kinds = 8;
-
-// The transforms in this build that this processor can run, fastest first;
-// the portable one is always last.
-struct sha1_transform_list {
-    sha1_transform_entry entries[sha1_transform_kinds];
+// Every transform in this build, fastest first; the portable one, which
+// needs nothing, last. The dispatcher takes the first the processor runs.
+struct sha1_transform_table {
+    const sha1_transform_entry* entries;
     int count;
 };
-sha1_transform_list sha1_usable_transforms();
+sha1_transform_table sha1_transforms();
 
-// The transform this process uses: the first usable one, chosen on first use.
+// The transform this process uses, chosen on first use.
 const sha1_transform_entry& sha1_chosen_transform();

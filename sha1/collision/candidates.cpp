@@ -17,6 +17,9 @@
 #if defined(TORVANIX_SHA1_X86)
 #include <immintrin.h>
 #endif
+#if defined(TORVANIX_SHA1_ARM64)
+#include <arm_neon.h>
+#endif
 
 std::uint32_t sha1_dv_candidates_portable(const std::uint32_t W[80])
 {
@@ -206,6 +209,27 @@ void sha1_dv_candidates_batch_avx2(const sha1_dv_batch_columns& columns,
                                    std::uint32_t (&candidates)[sha1_dv_batch_size])
 {
     sha1_dv_candidates_batch_portable(columns, candidates);
+}
+
+#endif
+
+#if defined(TORVANIX_SHA1_ARM64)
+
+void sha1_dv_candidates_batch_neon(const sha1_dv_batch_columns& columns,
+                                   std::uint32_t (&candidates)[sha1_dv_batch_size])
+{
+#if defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
+    for (int first = 0; first < sha1_dv_batch_size; first += 4) {
+        uint32x4_t vectors[sha1_dv::column_count];
+        for (int c = 0; c < sha1_dv::column_count; ++c) vectors[c] = vld1q_u32(&columns[c][first]);
+        uint32x4_t masks;
+        sha1_dv::candidates_into(vectors, masks);
+        vst1q_u32(&candidates[first], masks);
+    }
+#else
+    // Compilers whose vector types have no operators run the plain check.
+    sha1_dv_candidates_batch_portable(columns, candidates);
+#endif
 }
 
 #endif

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "sha1/collision.h"
+#include "sha1/collision/collision.h"
 #include "sha1/collision/disturbance_vectors.h"
 #include "sha1/target.h"
 

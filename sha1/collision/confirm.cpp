@@ -1,65 +1,20 @@
-// Confirmation of collision-attack candidates: rebuilds the partner block
-// that a disturbance vector implies and tests whether the two collide.
-#include "sha1/collision.h"
+// Confirmation of collision-attack candidates in plain C++: rebuilds the
+// partner block that a disturbance vector implies and tests whether the two
+// collide.
+#include "sha1/collision/collision.h"
 #include "sha1/collision/differences.h"
 #include "sha1/collision/disturbance_vectors.h"
+#include "sha1/collision/steps.h"
 
-#include <bit>
 #include <utility>
 
 #include "sha1/expand.h"
 
 namespace {
 
-constexpr std::uint32_t round_constant(int t)
-{
-    return t < 20 ? 0x5A827999 : t < 40 ? 0x6ED9EBA1 : t < 60 ? 0x8F1BBCDC : 0xCA62C1D6;
-}
-
-constexpr std::uint32_t round_function(int t, std::uint32_t b, std::uint32_t c, std::uint32_t d)
-{
-    if (t < 20) return (b & c) | (~b & d);
-    if (t < 40 || t >= 60) return b ^ c ^ d;
-    return (b & c) | (b & d) | (c & d);
-}
-
-// A working state (A, B, C, D, E) before some step.
-struct state {
-    std::uint32_t a, b, c, d, e;
-};
-
-template <int T>
-inline void step_forward(state& s, std::uint32_t w)
-{
-    const std::uint32_t temp =
-        std::rotl(s.a, 5) + round_function(T, s.b, s.c, s.d) + s.e + w + round_constant(T);
-    s = {temp, s.a, std::rotl(s.b, 30), s.c, s.d};
-}
-
-// From the state after step T back to the state before it.
-template <int T>
-inline void step_backward(state& s, std::uint32_t w)
-{
-    const std::uint32_t b = std::rotr(s.c, 30);
-    const std::uint32_t e =
-        s.a - std::rotl(s.b, 5) - round_function(T, b, s.d, s.e) - round_constant(T) - w;
-    s = {s.b, b, s.d, s.e, e};
-}
-
-// Steps From..From+N-1 forwards, or From+N-1 down to From backwards, with
-// the message words W.
-template <int From, int... N>
-inline void forwards(state& s, const std::uint32_t* W, std::integer_sequence<int, N...>)
-{
-    (step_forward<From + N>(s, W[From + N]), ...);
-}
-
-template <int From, int... N>
-inline void backwards(state& s, const std::uint32_t* W, std::integer_sequence<int, N...>)
-{
-    constexpr int last = From + static_cast<int>(sizeof...(N)) - 1;
-    (step_backward<last - N>(s, W[last - N]), ...);
-}
+using state = sha1_dv::state<std::uint32_t>;
+using sha1_dv::backwards;
+using sha1_dv::forwards;
 
 // Whether the partner block along vector `v` (whose check starts before step
 // Testt, from the block's own state there) collides with the block.
@@ -79,23 +34,6 @@ bool partner_collides(const state& start, const std::uint32_t W[80], int v,
            back.c + forward.c == ihv_out[2] && back.d + forward.d == ihv_out[3] &&
            back.e + forward.e == ihv_out[4];
 }
-
-// The vector whose candidate bit is bit k of the mask.
-struct vector_by_mask_bit {
-    std::uint8_t v[32];
-    constexpr std::uint8_t operator[](int bit) const { return v[bit]; }
-};
-
-constexpr vector_by_mask_bit make_vector_by_mask_bit()
-{
-    vector_by_mask_bit table{};
-    for (int v = 0; v < sha1_dv_count; ++v) {
-        table.v[sha1_disturbance_vectors[v].mask_bit] = static_cast<std::uint8_t>(v);
-    }
-    return table;
-}
-
-constexpr vector_by_mask_bit mask_bit_vector = make_vector_by_mask_bit();
 
 constexpr bool checks_start_at_58_or_65()
 {
@@ -176,92 +114,6 @@ std::uint32_t confirm_scalar(sha1_dv_queue& queue, int count)
     return collide;
 }
 
-// Confirms the queue's candidates; if one collides, writes the chaining
-// value after the first one's block into `state` and returns its count.
-std::size_t drain(sha1_dv_queue& queue, const sha1_dv_confirm_form& form, std::uint32_t state[5])
-{
-    const int count = queue.count;
-    queue.count = 0;
-    const std::uint32_t collide = form.confirm(queue, count);
-    if (collide == 0) return 0;
-    const int l = std::countr_zero(collide);
-    for (int i = 0; i < 5; ++i) state[i] = queue.out[i][l];
-    return queue.done[l];
-}
-
 }  // namespace
 
 const sha1_dv_confirm_form sha1_dv_confirm_scalar = {1, confirm_scalar};
-
-namespace {
-
-// Inlined where the batches' candidates are queued.
-inline void push(sha1_dv_queue& queue, const std::uint32_t before60[5], const std::uint8_t* block,
-                 int v, const std::uint32_t out[5], std::size_t done)
-{
-    const int l = queue.count++;
-    queue.block[l] = block;
-    queue.vector[l] = static_cast<std::uint32_t>(v);
-    for (int i = 0; i < 5; ++i) {
-        queue.before60[i][l] = before60[i];
-        queue.out[i][l] = out[i];
-    }
-    queue.from58[l] = sha1_disturbance_vectors[v].testt == 58 ? ~std::uint32_t{0} : 0;
-    queue.done[l] = done;
-}
-
-}  // namespace
-
-void sha1_dv_queue_push(sha1_dv_queue& queue, const std::uint32_t before60[5],
-                        const std::uint8_t* block, int v, const std::uint32_t out[5],
-                        std::size_t done)
-{
-    push(queue, before60, block, v, out, done);
-}
-
-std::size_t sha1_dv_check_batch(sha1_dv_batch& batch, sha1_dv_batch_check check,
-                                const sha1_dv_confirm_form& confirm, std::size_t done, bool last,
-                                std::uint32_t state[5])
-{
-    std::uint32_t candidates[sha1_dv_batch_size];
-    check(batch.columns, candidates);
-    return sha1_dv_queue_candidates(batch.queue, batch, candidates, confirm, done, last, state);
-}
-
-std::size_t sha1_dv_queue_candidates(sha1_dv_queue& queue, sha1_dv_batch& batch,
-                                     const std::uint32_t (&candidates)[sha1_dv_batch_size],
-                                     const sha1_dv_confirm_form& confirm, std::size_t done,
-                                     bool last, std::uint32_t state[5])
-{
-    const int count = batch.count;
-    batch.count = 0;
-    if (confirm.lanes <= 1) {
-        // One block at a time: its words expanded once for all its candidates.
-        for (int b = 0; b < count; ++b) {
-            if (candidates[b] != 0 && sha1_dv_collides_from(batch.before60[b], batch.block[b],
-                                                            candidates[b], batch.out[b])) {
-                for (int i = 0; i < 5; ++i) state[i] = batch.out[b][i];
-                return done - static_cast<std::size_t>(count - 1 - b);
-            }
-        }
-        return 0;
-    }
-    for (int b = 0; b < count; ++b) {
-        for (std::uint32_t left = candidates[b]; left != 0; left &= left - 1) {
-            const int v = mask_bit_vector[std::countr_zero(left)];
-            push(queue, batch.before60[b], batch.block[b], v, batch.out[b],
-                 done - static_cast<std::size_t>(count - 1 - b));
-            if (queue.count == confirm.lanes || queue.count == sha1_dv_queue_size) {
-                if (const std::size_t upto = drain(queue, confirm, state)) return upto;
-            }
-        }
-    }
-    if (last && queue.count != 0) return drain(queue, confirm, state);
-    return 0;
-}
-
-std::size_t sha1_dv_drain_queue(sha1_dv_queue& queue, const sha1_dv_confirm_form& confirm,
-                                std::uint32_t state[5])
-{
-    return queue.count != 0 ? drain(queue, confirm, state) : 0;
-}

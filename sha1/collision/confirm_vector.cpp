@@ -21,17 +21,17 @@
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 
-#include "sha1/collision.h"
+#include "sha1/collision/collision.h"
 #include "sha1/target.h"
 
 #if defined(TORVANIX_SHA1_X86) && defined(__GNUC__)
 
 #include <immintrin.h>
 
-#include <cstring>
 #include <utility>
 
 #include "sha1/collision/differences.h"
+#include "sha1/collision/steps.h"
 
 namespace {
 
@@ -41,85 +41,15 @@ namespace {
 using eight_lanes = std::uint32_t __attribute__((vector_size(32)));
 using sixteen_lanes = std::uint32_t __attribute__((vector_size(64)));
 
-template <typename V>
-constexpr int lanes_of = static_cast<int>(sizeof(V) / 4);
-
-// Vectors go through memory unaligned: the 32-bit Windows build cannot
-// count on the stack being aligned for them.
-template <typename V>
-TORVANIX_ALWAYS_INLINE V load(const std::uint32_t* p)
-{
-    V v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-template <typename V>
-TORVANIX_ALWAYS_INLINE void store(std::uint32_t* p, const V& v)
-{
-    std::memcpy(p, &v, sizeof v);
-}
-
-template <int N, typename V>
-TORVANIX_ALWAYS_INLINE V rotl(const V& x)
-{
-    return (x << N) | (x >> (32 - N));
-}
-
-template <int T>
-constexpr std::uint32_t round_constant = T < 20   ? 0x5A827999
-                                         : T < 40 ? 0x6ED9EBA1
-                                         : T < 60 ? 0x8F1BBCDC
-                                                  : 0xCA62C1D6;
-
-template <int T, typename V>
-TORVANIX_ALWAYS_INLINE V round_function(const V& b, const V& c, const V& d)
-{
-    if constexpr (T < 20) {
-        return d ^ (b & (c ^ d));
-    } else if constexpr (T < 40 || T >= 60) {
-        return b ^ c ^ d;
-    } else {
-        return (b & c) | (d & (b | c));
-    }
-}
-
-template <typename V>
-struct state {
-    V a, b, c, d, e;
-};
-
-template <int T, typename V>
-TORVANIX_ALWAYS_INLINE void step_forward(state<V>& s, const V& w)
-{
-    const V temp = rotl<5>(s.a) + round_function<T>(s.b, s.c, s.d) + s.e + w + round_constant<T>;
-    s = {temp, s.a, rotl<30>(s.b), s.c, s.d};
-}
-
-// From the state after step T back to the state before it.
-template <int T, typename V>
-TORVANIX_ALWAYS_INLINE void step_backward(state<V>& s, const V& w)
-{
-    const V b = rotl<2>(s.c);
-    const V e = s.a - rotl<5>(s.b) - round_function<T>(b, s.d, s.e) - round_constant<T> - w;
-    s = {s.b, b, s.d, s.e, e};
-}
-
-// The partner's words W'[t] of every lane are at words[t * lanes].
-template <int From, typename V, int... N>
-TORVANIX_ALWAYS_INLINE void forwards(state<V>& s, const std::uint32_t* words,
-                                     std::integer_sequence<int, N...>)
-{
-    (step_forward<From + N>(s, load<V>(words + (From + N) * lanes_of<V>)), ...);
-}
-
-template <int From, typename V, int... N>
-TORVANIX_ALWAYS_INLINE void backwards(state<V>& s, const std::uint32_t* words,
-                                      std::integer_sequence<int, N...>)
-{
-    constexpr int last = From + static_cast<int>(sizeof...(N)) - 1;
-    (step_backward<last - N>(s, load<V>(words + (last - N) * lanes_of<V>)), ...);
-}
+using sha1_dv::backwards;
+using sha1_dv::forwards;
+using sha1_dv::lanes_of;
+using sha1_dv::load;
+using sha1_dv::rotl;
+using sha1_dv::state;
+using sha1_dv::step_backward;
+using sha1_dv::step_forward;
+using sha1_dv::store;
 
 template <typename V>
 TORVANIX_ALWAYS_INLINE state<V> load_state(const std::uint32_t (&rows)[5][sha1_dv_queue_size])

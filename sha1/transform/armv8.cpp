@@ -13,8 +13,9 @@
 
 #include <utility>
 
-#include "sha1/collision/columns_neon.h"
+#include "sha1/rounds.h"
 #include "sha1/transform.h"
+#include "sha1/transform/columns_neon.h"
 
 namespace {
 
@@ -117,8 +118,8 @@ std::size_t check(sha1_dv_batch& batch, sha1_dv::neon_batch_rows& rows, std::siz
 template <bool Detect>
 sha1_blocks_done run(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks)
 {
-    const uint32x4_t k[4] = {vdupq_n_u32(0x5A827999), vdupq_n_u32(0x6ED9EBA1),
-                             vdupq_n_u32(0x8F1BBCDC), vdupq_n_u32(0xCA62C1D6)};
+    const uint32x4_t k[4] = {vdupq_n_u32(sha1_rounds::K0), vdupq_n_u32(sha1_rounds::K1),
+                             vdupq_n_u32(sha1_rounds::K2), vdupq_n_u32(sha1_rounds::K3)};
     uint32x4_t abcd = vld1q_u32(state);
     std::uint32_t e = state[4];
     sha1_dv::neon_kept_groups groups;

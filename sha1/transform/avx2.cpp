@@ -24,9 +24,9 @@
 
 #include <utility>
 
-#include "sha1/collision/columns_x86.h"
+#include "sha1/rounds.h"
 #include "sha1/transform.h"
-#include "sha1/transform/rounds.h"
+#include "sha1/transform/columns_x86.h"
 
 namespace {
 

@@ -2,26 +2,18 @@
 // built first, then the 80 rounds run over it.
 #include <utility>
 
-#include "sha1/collision.h"
+#include "sha1/collision/collision.h"
 #include "sha1/expand.h"
+#include "sha1/rounds.h"
 #include "sha1/transform.h"
-#include "sha1/transform/rounds.h"
 
 namespace {
-
-constexpr std::uint32_t round_constant(int t)
-{
-    return t < 20   ? sha1_rounds::K0
-           : t < 40 ? sha1_rounds::K1
-           : t < 60 ? sha1_rounds::K2
-                    : sha1_rounds::K3;
-}
 
 template <int... T>
 inline void eighty_rounds(std::integer_sequence<int, T...>, std::uint32_t (&v)[5],
                           const std::uint32_t (&W)[80])
 {
-    (sha1_rounds::round<T>(v, W[T] + round_constant(T)), ...);
+    (sha1_rounds::round<T>(v, W[T] + sha1_rounds::constant<T>), ...);
 }
 
 }  // namespace

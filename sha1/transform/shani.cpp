@@ -23,10 +23,10 @@
 #include <cstring>
 #include <utility>
 
-#include "sha1/collision/candidates.h"
-#include "sha1/collision/columns_avx512.h"
-#include "sha1/collision/columns_x86.h"
+#include "sha1/collision/collision.h"
 #include "sha1/transform.h"
+#include "sha1/transform/columns_avx512.h"
+#include "sha1/transform/columns_x86.h"
 
 namespace {
 
@@ -377,9 +377,9 @@ TORVANIX_TARGET_SHANI void sha1_transform_shani(std::uint32_t state[5], const st
 }
 
 // Where AVX2 is there too, the check runs in its vectors.
-TORVANIX_TARGET_SHANI_AVX2 sha1_blocks_done sha1_detect_shani(std::uint32_t state[5],
-                                                              const std::uint8_t* data,
-                                                              std::size_t blocks)
+TORVANIX_TARGET_SHANI_AVX2 sha1_blocks_done sha1_detect_shani_avx2(std::uint32_t state[5],
+                                                                   const std::uint8_t* data,
+                                                                   std::size_t blocks)
 {
 #if defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
     return with_avx2::run(state, data, blocks);
@@ -389,9 +389,9 @@ TORVANIX_TARGET_SHANI_AVX2 sha1_blocks_done sha1_detect_shani(std::uint32_t stat
 #endif
 }
 
-TORVANIX_TARGET_SHANI sha1_blocks_done sha1_detect_shani_sse(std::uint32_t state[5],
-                                                             const std::uint8_t* data,
-                                                             std::size_t blocks)
+TORVANIX_TARGET_SHANI sha1_blocks_done sha1_detect_shani_no_avx2(std::uint32_t state[5],
+                                                                 const std::uint8_t* data,
+                                                                 std::size_t blocks)
 {
     return run<true, columns_of_batch_sse, sha1_dv_candidates_batch_portable,
                &sha1_dv_confirm_scalar>(state, data, blocks);

@@ -13,6 +13,7 @@
 #include "sha1/transform.h"
 #include "tests/support/digest_text.h"
 #include "tests/support/random_bytes.h"
+#include "tests/support/sha1_testing.h"
 
 namespace {
 
@@ -110,12 +111,6 @@ TEST(CollisionDetection, RandomDataIsNeverDetected)
     }
 }
 
-std::vector<sha1_transform_entry> usable()
-{
-    const sha1_transform_list list = sha1_usable_transforms();
-    return {list.entries, list.entries + list.count};
-}
-
 // Every transform's detecting form stops at the same block, with the same
 // chaining value, as the portable one; on random blocks it runs them all.
 TEST(CollisionDetection, EveryTransformDetectsTheSameBlocks)
@@ -125,7 +120,7 @@ TEST(CollisionDetection, EveryTransformDetectsTheSameBlocks)
     for (const CollisionFile& file : collision_files()) inputs.push_back(file.bytes);
     inputs.push_back(random_bytes(random, 64 * 37 + 3));
 
-    for (const sha1_transform_entry& t : usable()) {
+    for (const sha1_transform_entry& t : sha1_testing::usable_transforms()) {
         SCOPED_TRACE(t.name);
         for (const std::vector<std::uint8_t>& input : inputs) {
             // A byte offset tests unaligned loads; starting a block later
@@ -182,22 +177,7 @@ TEST(CollisionDetection, CandidateMaskMatchesTheConditions)
     for (int round = 0; round < 20000; ++round) {
         std::uint32_t W[80];
         for (auto& w : W) w = static_cast<std::uint32_t>(random());
-        const sha1_disturbance_vector& dv = sha1_disturbance_vectors[(round / 2) % sha1_dv_count];
-        if (round % 2 == 0) {
-            // Meet each condition by flipping a bit no earlier one has set.
-            std::uint32_t fixed[80] = {};
-            for (int n = 0; n < dv.condition_count; ++n) {
-                const sha1_dv_condition& c = sha1_dv_conditions[dv.first_condition + n];
-                const std::uint32_t wrong = (((W[c.a] >> c.i) ^ (W[c.b] >> c.j)) & 1) ^ c.v;
-                if ((fixed[c.b] >> c.j & 1) == 0) {
-                    W[c.b] ^= wrong << c.j;
-                } else {
-                    W[c.a] ^= wrong << c.i;
-                }
-                fixed[c.a] |= std::uint32_t{1} << c.i;
-                fixed[c.b] |= std::uint32_t{1} << c.j;
-            }
-        }
+        if (round % 2 == 0) sha1_testing::meet_conditions((round / 2) % sha1_dv_count, W);
         const std::uint32_t expected = reference_candidates(W);
         seen |= expected;
         ASSERT_EQ(sha1_dv_candidates_portable(W), expected) << round;

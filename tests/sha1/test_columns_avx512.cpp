@@ -8,15 +8,15 @@
 
 #include <gtest/gtest.h>
 
-#include "sha1/collision/candidates.h"
+#include "sha1/collision/collision.h"
 #include "sha1/cpu_features.h"
+#include "tests/support/columns_x86_entry.h"
 
 namespace {
 
 bool avx512_usable()
 {
-    const sha1_cpu_features cpu = sha1_read_cpu_features();
-    return cpu.avx512 && cpu.gfni;
+    return sha1_cpu_has(sha1_read_cpu_features(), sha1_cpu::avx512 | sha1_cpu::gfni);
 }
 
 // Messages whose read bits are random, all clear, all set, one bit set or
@@ -72,7 +72,7 @@ TEST(CollisionColumnsAvx512, BatchTestEqualsTheOneBlockTestInEveryLane)
     const std::vector<std::vector<std::uint32_t>> patterns = message_patterns();
     std::size_t next = 0;
     for (int round = 0; round < 100; ++round) {
-        sha1_dv_batch_rows rows;
+        sha1_testing_batch_rows rows;
         std::uint32_t expected[sha1_dv_batch_size];
         for (int b = 0; b < sha1_dv_batch_size; ++b) {
             const std::vector<std::uint32_t>& W = patterns[next++ % patterns.size()];

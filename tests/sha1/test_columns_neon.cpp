@@ -8,7 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "sha1/collision/columns_neon.h"
+#include "sha1/transform/columns_neon.h"
+#include "tests/support/sha1_testing.h"
 
 namespace {
 
@@ -94,19 +95,7 @@ TEST(NeonCandidates, EqualOneBlockTestInEveryLane)
         for (int b = 0; b < sha1_dv_batch_size; ++b) {
             std::uint32_t W[80];
             for (auto& w : W) w = static_cast<std::uint32_t>(random());
-            const sha1_disturbance_vector& dv = sha1_disturbance_vectors[(round * 16 + b) % 32];
-            std::uint32_t fixed[80] = {};
-            for (int n = 0; (round + b) % 5 != 0 && n < dv.condition_count; ++n) {
-                const sha1_dv_condition& c = sha1_dv_conditions[dv.first_condition + n];
-                const std::uint32_t wrong = (((W[c.a] >> c.i) ^ (W[c.b] >> c.j)) & 1) ^ c.v;
-                if ((fixed[c.b] >> c.j & 1) == 0) {
-                    W[c.b] ^= wrong << c.j;
-                } else {
-                    W[c.a] ^= wrong << c.i;
-                }
-                fixed[c.a] |= 1u << c.i;
-                fixed[c.b] |= 1u << c.j;
-            }
+            if ((round + b) % 5 != 0) sha1_testing::meet_conditions((round * 16 + b) % 32, W);
             std::uint32_t one[sha1_dv::column_count];
             sha1_dv::columns_portable(W + sha1_dv::first_word, one);
             for (int c = 0; c < sha1_dv::column_count; ++c) {

@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include "sha1/collision.h"
-#include "sha1/collision/candidates.h"
-#include "sha1/collision/columns_x86_entry.h"
+#include "sha1/collision/collision.h"
 #include "sha1/cpu_features.h"
+#include "tests/support/columns_x86_entry.h"
+#include "tests/support/sha1_testing.h"
 
 namespace {
 
@@ -97,7 +97,7 @@ void fill(sha1_dv_batch_columns& batch)
 
 TEST(ColumnsX86, SseFormEqualsThePortableColumns)
 {
-    if (!sha1_read_cpu_features().ssse3) GTEST_SKIP() << "no SSSE3";
+    if (!(sha1_read_cpu_features() & sha1_cpu::ssse3)) GTEST_SKIP() << "no SSSE3";
     for (const Pattern& p : patterns()) {
         SCOPED_TRACE(p.name);
         std::uint32_t expected[sha1_dv::column_count];
@@ -119,7 +119,7 @@ TEST(ColumnsX86, SseFormEqualsThePortableColumns)
 
 TEST(ColumnsX86, Avx2PairFormEqualsThePortableColumns)
 {
-    if (!sha1_read_cpu_features().avx2) GTEST_SKIP() << "no AVX2";
+    if (!(sha1_read_cpu_features() & sha1_cpu::avx2)) GTEST_SKIP() << "no AVX2";
     const std::vector<Pattern> list = patterns();
     for (std::size_t n = 0; n < list.size(); ++n) {
         // Each pattern beside another one, in either place of the pair.
@@ -155,17 +155,7 @@ TEST(ColumnsX86, Avx2PairFormEqualsThePortableColumns)
 // columns made from words that meet one vector's conditions.
 TEST(ColumnsX86, BatchCandidateTestsEqualTheOneBlockTest)
 {
-    struct Form {
-        const char* name;
-        sha1_dv_batch_check check;
-        bool usable;
-    };
     const sha1_cpu_features cpu = sha1_read_cpu_features();
-    const Form forms[] = {
-        {"portable", sha1_dv_candidates_batch_portable, true},
-        {"avx2", sha1_dv_candidates_batch_avx2, cpu.avx2},
-        {"avx512vl", sha1_dv_candidates_batch_avx512vl, cpu.avx512vl},
-    };
     std::mt19937 random(8);
     std::uint32_t seen = 0;
     for (int round = 0; round < 4000; ++round) {
@@ -175,19 +165,11 @@ TEST(ColumnsX86, BatchCandidateTestsEqualTheOneBlockTest)
             if (round % 2 == 0) {
                 for (auto& c : one) c = static_cast<std::uint32_t>(random());
             } else {
-                // Words meeting every condition of one vector: its mask bit
+                // Words meeting the conditions of one vector: its mask bit
                 // passes, and the others' often do too.
-                const sha1_disturbance_vector& dv =
-                    sha1_disturbance_vectors[(round + b) % sha1_dv_count];
                 std::uint32_t W[80];
                 for (auto& w : W) w = static_cast<std::uint32_t>(random());
-                for (int pass = 0; pass < 4; ++pass) {
-                    for (int n = 0; n < dv.condition_count; ++n) {
-                        const sha1_dv_condition& c = sha1_dv_conditions[dv.first_condition + n];
-                        const std::uint32_t wrong = (((W[c.a] >> c.i) ^ (W[c.b] >> c.j)) & 1) ^ c.v;
-                        W[c.b] ^= wrong << c.j;
-                    }
-                }
+                sha1_testing::meet_conditions((round + b) % sha1_dv_count, W);
                 sha1_dv::columns_portable(W + sha1_dv::first_word, one);
                 for (auto& c : one) c |= static_cast<std::uint32_t>(random()) & ~read_bits;
             }
@@ -200,8 +182,8 @@ TEST(ColumnsX86, BatchCandidateTestsEqualTheOneBlockTest)
             expected[b] = sha1_dv::candidates(one);
             seen |= expected[b];
         }
-        for (const Form& form : forms) {
-            if (!form.usable) continue;
+        for (const sha1_dv_check_entry& form : sha1_dv_check_forms) {
+            if (!sha1_cpu_has(cpu, form.needs)) continue;
             std::uint32_t actual[sha1_dv_batch_size];
             form.check(batch, actual);
             for (int b = 0; b < sha1_dv_batch_size; ++b) {

@@ -2,14 +2,15 @@
 // processor runs, against a word-level model of SHA-1 written here: a block
 // whose output is what its partner along a vector gives must be found, and
 // only that block.
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "sha1/collision.h"
 #include "sha1/collision/disturbance_vectors.h"
+#include "sha1/collision/queue.h"
 #include "sha1/cpu_features.h"
 
 namespace {
@@ -96,10 +97,13 @@ struct Form {
 
 std::vector<Form> usable_forms()
 {
-    const sha1_cpu_features cpu = sha1_read_cpu_features();
-    std::vector<Form> forms = {{"scalar", &sha1_dv_confirm_scalar, 3}};
-    if (cpu.avx2) forms.push_back({"avx2", &sha1_dv_confirm_avx2, 8});
-    if (cpu.avx512) forms.push_back({"avx512", &sha1_dv_confirm_avx512, 16});
+    // The plain form is given several candidates at once too.
+    std::vector<Form> forms;
+    for (const sha1_dv_confirm_entry& e : sha1_dv_confirm_forms) {
+        if (sha1_cpu_has(sha1_read_cpu_features(), e.needs)) {
+            forms.push_back({e.name, e.form, std::max(3, e.form->lanes)});
+        }
+    }
     return forms;
 }
 

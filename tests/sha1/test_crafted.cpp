@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "collision_files.h"
-#include "sha1/collision.h"
 #include "sha1/collision/candidates.h"
+#include "sha1/collision/collision.h"
 #include "sha1/cpu_features.h"
 #include "sha1/expand.h"
 #include "sha1/sha1.h"
@@ -21,6 +21,7 @@
 #include "tests/support/digest_text.h"
 #include "tests/support/random_bytes.h"
 #include "tests/support/sha1_model.h"
+#include "tests/support/sha1_testing.h"
 
 namespace {
 
@@ -74,12 +75,6 @@ bytes crafted_pool()
     return pool;
 }
 
-std::vector<sha1_transform_entry> usable()
-{
-    const sha1_transform_list list = sha1_usable_transforms();
-    return {list.entries, list.entries + list.count};
-}
-
 // Runs `input` (whole blocks) from the initial chaining value through every
 // transform's detecting form and the portable one, starting `offset` bytes
 // into a buffer; each call must stop at the same block with the same
@@ -89,7 +84,7 @@ std::vector<sha1_blocks_done> expect_all_agree(const bytes& input, std::size_t o
     bytes buffer(offset);
     buffer.insert(buffer.end(), input.begin(), input.end());
     std::vector<sha1_blocks_done> calls;
-    for (const sha1_transform_entry& t : usable()) {
+    for (const sha1_transform_entry& t : sha1_testing::usable_transforms()) {
         SCOPED_TRACE(t.name);
         calls.clear();
         std::uint32_t expected[5];

@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -10,27 +9,26 @@
 
 #include <gtest/gtest.h>
 
+#include "sha1/cpu_features.h"
+#include "sha1/rounds.h"
 #include "sha1/sha1.h"
 #include "sha1/transform.h"
-#include "sha1/transform/rounds.h"
 #include "tests/support/random_bytes.h"
+#include "tests/support/sha1_model.h"
+#include "tests/support/sha1_testing.h"
 
 namespace {
 
-std::vector<sha1_transform_entry> usable()
-{
-    const sha1_transform_list list = sha1_usable_transforms();
-    return {list.entries, list.entries + list.count};
-}
+using sha1_testing::usable_transforms;
 
-// Every transform this machine runs must agree with the portable one on
-// random chaining values, block counts and alignments, including runs long
-// enough that a transform keeping state in registers across blocks is
-// exercised.
-TEST(Sha1Transforms, AgreeWithPortable)
+// Every transform this machine runs, the portable one too, must agree with
+// the model on random chaining values, block counts and alignments,
+// including runs long enough that a transform keeping state in registers
+// across blocks is exercised.
+TEST(Sha1Transforms, AgreeWithTheModel)
 {
     std::mt19937 random(2026);
-    for (const sha1_transform_entry& t : usable()) {
+    for (const sha1_transform_entry& t : usable_transforms()) {
         SCOPED_TRACE(t.name);
         for (std::size_t blocks : {1, 2, 3, 5, 16, 67}) {
             for (std::size_t offset : {0, 1, 3, 8, 15}) {
@@ -41,7 +39,7 @@ TEST(Sha1Transforms, AgreeWithPortable)
                 }
                 std::uint32_t actual[5];
                 std::memcpy(actual, expected, sizeof actual);
-                sha1_transform_portable(expected, buffer.data() + offset, blocks);
+                sha1_model::compress(expected, buffer.data() + offset, blocks);
                 t.plain(actual, buffer.data() + offset, blocks);
                 ASSERT_EQ(std::memcmp(expected, actual, sizeof actual), 0)
                     << blocks << " blocks at offset " << offset;
@@ -54,8 +52,8 @@ TEST(Sha1Transforms, AgreeWithPortable)
     }
 }
 
-// The round functions are rearranged to save register copies; both forms
-// (plain and BMI) must equal the textbook definitions on every bit.
+// The round functions are rearranged to save register copies or
+// operations; every form must equal the textbook definitions on every bit.
 TEST(Sha1Rounds, FunctionsMatchTheirDefinitions)
 {
     using sha1_rounds::bit_ops;
@@ -70,6 +68,8 @@ TEST(Sha1Rounds, FunctionsMatchTheirDefinitions)
         EXPECT_EQ(sha1_rounds::f_parity<bit_ops::bmi>(b, c, d), b ^ c ^ d);
         EXPECT_EQ(sha1_rounds::f_majority<bit_ops::plain>(b, c, d), majority);
         EXPECT_EQ(sha1_rounds::f_majority<bit_ops::bmi>(b, c, d), majority);
+        EXPECT_EQ(sha1_rounds::f_choose<bit_ops::fewest>(b, c, d), choose);
+        EXPECT_EQ(sha1_rounds::f_majority<bit_ops::fewest>(b, c, d), majority);
     }
 }
 
@@ -77,21 +77,22 @@ TEST(Sha1Rounds, FunctionsMatchTheirDefinitions)
 // random data can hide.
 TEST(Sha1Transforms, AgreeOnExtremeBlocks)
 {
-    for (const sha1_transform_entry& t : usable()) {
+    for (const sha1_transform_entry& t : usable_transforms()) {
         SCOPED_TRACE(t.name);
         for (std::uint8_t fill : {0x00, 0xFF, 0x80, 0x01}) {
             std::vector<std::uint8_t> buffer(64 * 4, fill);
             std::uint32_t expected[5] = {0xFFFFFFFF, 0, 0xFFFFFFFF, 0, 0x80000000};
             std::uint32_t actual[5];
             std::memcpy(actual, expected, sizeof actual);
-            sha1_transform_portable(expected, buffer.data(), 4);
+            sha1_model::compress(expected, buffer.data(), 4);
             t.plain(actual, buffer.data(), 4);
             EXPECT_EQ(std::memcmp(expected, actual, sizeof actual), 0) << int{fill};
         }
     }
 }
 
-// On x86 Linux the expected choice follows from the processor's flags.
+// On x86 Linux the features follow, too, from the processor's flags as the
+// kernel reports them.
 #if !defined(TORVANIX_EXPECTED_TRANSFORM) && defined(__linux__) && \
     (defined(__x86_64__) || defined(__i386__))
 #define TORVANIX_EXPECT_FROM_CPUINFO 1
@@ -110,12 +111,14 @@ std::set<std::string> cpu_flags()
 
 #endif
 
-// The dispatcher picks the first usable transform, and the list matches what
-// the processor reports. The build can name the transform it expects (cross
-// builds under an emulator, whose /proc/cpuinfo is the host's).
+// The dispatcher picks the first transform of the table that the processor
+// runs (the test library lists them apart from the dispatcher), the portable
+// one last; on x86 Linux the kernel's flags give the same features as
+// CPUID. The build can name the transform it expects (cross builds under an
+// emulator, whose /proc/cpuinfo is the host's).
 TEST(Sha1Transforms, DispatcherChoosesTheFastestUsable)
 {
-    const std::vector<sha1_transform_entry> list = usable();
+    const std::vector<sha1_transform_entry> list = usable_transforms();
     ASSERT_FALSE(list.empty());
     EXPECT_STREQ(list.back().name, "portable");
     EXPECT_STREQ(sha1_chosen_transform().name, list.front().name);
@@ -125,30 +128,18 @@ TEST(Sha1Transforms, DispatcherChoosesTheFastestUsable)
     EXPECT_STREQ(sha1_chosen_transform().name, TORVANIX_EXPECTED_TRANSFORM);
 #elif defined(TORVANIX_EXPECT_FROM_CPUINFO)
     const std::set<std::string> flags = cpu_flags();
-    const bool avx2 = flags.count("avx2") && flags.count("bmi1") && flags.count("bmi2");
-    std::string expected = "portable";
-    const bool sha = TORVANIX_HW_SHA1_BUILT && flags.count("sha_ni");
-    const bool avx512 = avx2 && flags.count("avx512f") && flags.count("avx512vl") &&
-                        flags.count("avx512bw") && flags.count("avx512vbmi") && flags.count("gfni");
-    if (sha) {
-        expected = avx512 ? "x86-sha-avx512" : avx2 ? "x86-sha" : "x86-sha-sse";
-    } else if (avx2) {
-        expected =
-            flags.count("avx512f") && flags.count("avx512vl") ? "x86-avx2-avx512vl" : "x86-avx2";
-    } else if (flags.count("ssse3")) {
-        expected = "x86-ssse3";
+    const auto has = [&](const char* flag) { return flags.count(flag) != 0; };
+    sha1_cpu_features f = 0;
+    if (has("ssse3")) f |= sha1_cpu::ssse3;
+    if (has("avx2") && has("bmi1") && has("bmi2")) f |= sha1_cpu::avx2;
+    if (has("sha_ni") && has("ssse3") && has("sse4_1")) f |= sha1_cpu::shani;
+    if (has("avx512f") && has("avx512vl")) f |= sha1_cpu::avx512vl;
+    if (has("avx512f") && has("avx512vl") && has("avx512bw") && has("avx512vbmi")) {
+        f |= sha1_cpu::avx512;
     }
-    EXPECT_EQ(sha1_chosen_transform().name, expected);
-    // Slower transforms the processor can also run are usable too.
-    std::set<std::string> names;
-    for (const auto& t : list) names.insert(t.name);
-    EXPECT_EQ(names.count("x86-sha-avx512"), sha && avx512 ? 1u : 0u);
-    EXPECT_EQ(names.count("x86-sha"), sha && avx2 ? 1u : 0u);
-    EXPECT_EQ(names.count("x86-sha-sse"), sha ? 1u : 0u);
-    EXPECT_EQ(names.count("x86-avx2-avx512vl"),
-              avx2 && flags.count("avx512f") && flags.count("avx512vl") ? 1u : 0u);
-    EXPECT_EQ(names.count("x86-avx2"), avx2 ? 1u : 0u);
-    EXPECT_EQ(names.count("x86-ssse3"), flags.count("ssse3"));
+    if (has("gfni")) f |= sha1_cpu::gfni;
+    // The same features: the same choice, and the same slower transforms usable.
+    EXPECT_EQ(sha1_read_cpu_features(), f);
 #else
     GTEST_SKIP() << "no expectation for this platform";
 #endif

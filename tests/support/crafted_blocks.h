@@ -24,7 +24,7 @@
 #include <random>
 #include <vector>
 
-#include "sha1/collision.h"
+#include "sha1/collision/collision.h"
 #include "sha1/collision/disturbance_vectors.h"
 #include "sha1/expand.h"
 

@@ -1,12 +1,43 @@
-// A plain model of the SHA-1 engine for the tests and the fuzzer: bytes go
-// one at a time into a 64-byte block, full blocks through the portable
-// transform, and the length is one 64-bit count.
+// A plain model of SHA-1 for the tests and the fuzzer, written from the
+// definition apart from the engine's transforms: bytes go one at a time
+// into a 64-byte block, and the length is one 64-bit count.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
 #include "sha1/transform.h"
+
+namespace sha1_model {
+
+// Compresses `blocks` 64-byte blocks from `data` into the chaining value h,
+// step by step as the standard defines it.
+inline void compress(std::uint32_t h[5], const std::uint8_t* data, std::size_t blocks = 1)
+{
+    const auto rotl = [](std::uint32_t x, int n) { return x << n | x >> (32 - n); };
+    const std::uint32_t K[4] = {0x5A827999, 0x6ED9EBA1, 0x8F1BBCDC, 0xCA62C1D6};
+    for (; blocks != 0; --blocks, data += 64) {
+        std::uint32_t W[80];
+        for (int t = 0; t < 80; ++t) {
+            W[t] = t < 16
+                       ? std::uint32_t{data[4 * t]} << 24 | std::uint32_t{data[4 * t + 1]} << 16 |
+                             std::uint32_t{data[4 * t + 2]} << 8 | data[4 * t + 3]
+                       : rotl(W[t - 3] ^ W[t - 8] ^ W[t - 14] ^ W[t - 16], 1);
+        }
+        std::uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4];
+        for (int t = 0; t < 80; ++t) {
+            const std::uint32_t f = t < 20              ? (b & c) | (~b & d)
+                                    : t >= 40 && t < 60 ? (b & c) | (b & d) | (c & d)
+                                                        : b ^ c ^ d;
+            const std::uint32_t temp = rotl(a, 5) + f + e + W[t] + K[t / 20];
+            e = d, d = c, c = rotl(b, 30), b = a, a = temp;
+        }
+        h[0] += a, h[1] += b, h[2] += c, h[3] += d, h[4] += e;
+    }
+}
+
+}  // namespace sha1_model
 
 struct Sha1Model {
     std::uint32_t h[5];
@@ -42,7 +73,7 @@ private:
     {
         block[used++] = byte;
         if (used == 64) {
-            sha1_transform_portable(h, block, 1);
+            sha1_model::compress(h, block);
             used = 0;
         }
     }

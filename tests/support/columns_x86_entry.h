@@ -1,4 +1,4 @@
-// Internal to the SHA-1 engine: the x86 column forms of columns_x86.h as
+// For the tests: the x86 column forms of transform/columns_x86.h as
 // plain functions, for the tests, which compile without the instruction sets
 // those forms need. Each takes W[32..67] of its blocks as words and writes
 // their columns into `columns` at `block` (and `block + 1`), as the
@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "sha1/collision.h"
+#include "sha1/collision/collision.h"
 #include "sha1/target.h"
 
 #if defined(TORVANIX_SHA1_X86)
@@ -23,3 +23,16 @@ void sha1_dv_columns_avx2_pair(const std::uint32_t (&first)[36], const std::uint
                                bool reversed, sha1_dv_batch_columns& columns, int block);
 
 #endif
+
+// The AVX-512 forms the SHA-extension transform inlines (elsewhere the plain
+// ones): the test of sixteen blocks in one vector, in its slices; the
+// transposition of rows (rows[b][c], column c of block b) into columns, in
+// its two halves; and the columns of an expanded message W[0..79] by the
+// GFNI form.
+using sha1_testing_batch_rows = std::uint32_t[sha1_dv_batch_size][16];
+void sha1_dv_candidates_batch_avx512(const sha1_dv_batch_columns& columns,
+                                     std::uint32_t (&candidates)[sha1_dv_batch_size]);
+void sha1_dv_transpose_rows_avx512(const sha1_testing_batch_rows& rows,
+                                   sha1_dv_batch_columns& columns);
+void sha1_dv_columns_avx512(const std::uint32_t W[80],
+                            std::uint32_t (&columns)[sha1_dv::column_count]);

@@ -1,5 +1,6 @@
-// The collision check's candidate masks for sixteen blocks at once, in
-// AVX-512 vectors of sixteen 32-bit elements, one block per element.
+// The AVX-512 forms of the SHA-extension transform's collision check as
+// plain functions (see columns_x86_entry.h): the candidate masks of sixteen
+// blocks at once, one block per element, the columns and the transposition.
 #include <cstring>
 
 // GCC notes that passing 64-byte vectors between functions compiled without
@@ -14,13 +15,14 @@
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 
-#include "sha1/collision/candidates.h"
+#include "sha1/collision/collision.h"
+#include "tests/support/columns_x86_entry.h"
 
 #if defined(TORVANIX_SHA1_X86) && defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
 
 #include <immintrin.h>
 
-#include "sha1/collision/columns_avx512.h"
+#include "sha1/transform/columns_avx512.h"
 
 using sixteen_words = sha1_sixteen_words;
 
@@ -51,7 +53,7 @@ TORVANIX_TARGET_AVX512 void sha1_dv_columns_avx512(const std::uint32_t W[80],
     for (int c = 0; c < sha1_dv::column_count; ++c) columns[c] = row[c];
 }
 
-TORVANIX_TARGET_AVX512 void sha1_dv_transpose_rows_avx512(const sha1_dv_batch_rows& rows,
+TORVANIX_TARGET_AVX512 void sha1_dv_transpose_rows_avx512(const sha1_testing_batch_rows& rows,
                                                           sha1_dv_batch_columns& columns)
 {
     sha1_dv_batch_rows quads;
@@ -74,7 +76,8 @@ void sha1_dv_columns_avx512(const std::uint32_t W[80],
     sha1_dv::columns_portable(W + sha1_dv::first_word, columns);
 }
 
-void sha1_dv_transpose_rows_avx512(const sha1_dv_batch_rows& rows, sha1_dv_batch_columns& columns)
+void sha1_dv_transpose_rows_avx512(const sha1_testing_batch_rows& rows,
+                                   sha1_dv_batch_columns& columns)
 {
     for (int c = 0; c < sha1_dv::column_count; ++c) {
         for (int b = 0; b < sha1_dv_batch_size; ++b) columns[c][b] = rows[b][c];

@@ -5,7 +5,7 @@
 
 #include <immintrin.h>
 
-#include "sha1/collision.h"
+#include "sha1/collision/collision.h"
 #include "sha1/target.h"
 
 // Column c of a block, into columns[c][block], from its message groups 8 to

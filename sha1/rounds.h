@@ -1,5 +1,7 @@
-// Internal to the SHA-1 engine: the scalar round step shared by the
-// transforms that run rounds in general-purpose registers.
+// Internal to the SHA-1 engine: the round constants and round functions,
+// for every transform and for the collision check's confirmation, and the
+// scalar round step of the transforms that run rounds in general-purpose
+// registers.
 #pragma once
 
 #include <bit>
@@ -13,6 +15,13 @@ inline constexpr std::uint32_t K0 = 0x5A827999;  // rounds 0-19
 inline constexpr std::uint32_t K1 = 0x6ED9EBA1;  // rounds 20-39
 inline constexpr std::uint32_t K2 = 0x8F1BBCDC;  // rounds 40-59
 inline constexpr std::uint32_t K3 = 0xCA62C1D6;  // rounds 60-79
+
+// The constant of round T.
+template <int T>
+inline constexpr std::uint32_t constant = T < 20   ? K0
+                                          : T < 40 ? K1
+                                          : T < 60 ? K2
+                                                   : K3;
 
 // Which instructions the round step may count on. `bmi`: andn (BMI1) and rorx
 // (BMI2), which write a third register. The round functions then read b, the
@@ -29,16 +38,23 @@ inline constexpr std::uint32_t K3 = 0xCA62C1D6;  // rounds 60-79
 // function, give the compiler's best code there. The copy-saving forms cut 2-5%
 // of the instructions of the SSSE3 and portable transforms but ran about 4%
 // slower.
-enum class bit_ops { plain, bmi };
+//
+// `fewest`: the fewest operations, for code that runs many lanes at once
+// (the confirmation's vectors) or too rarely for register copies to
+// matter. These forms take any word type with the bitwise operators: a
+// 32-bit word, or a vector of them.
+enum class bit_ops { plain, bmi, fewest };
 
 // choose. The two terms never have a bit set in common, so + and XOR equal
 // the textbook's OR. With BMI: ~b & d (andn) first, then b & c; written with
 // XOR it stays out of the round's sum, so the compiler keeps that order. As a
 // sum, the plain form lets the compiler add one term before the other.
-template <bit_ops Ops>
-TORVANIX_ALWAYS_INLINE std::uint32_t f_choose(std::uint32_t b, std::uint32_t c, std::uint32_t d)
+template <bit_ops Ops, typename V = std::uint32_t>
+TORVANIX_ALWAYS_INLINE V f_choose(const V& b, const V& c, const V& d)
 {
-    if constexpr (Ops == bit_ops::bmi) {
+    if constexpr (Ops == bit_ops::fewest) {
+        return d ^ (b & (c ^ d));
+    } else if constexpr (Ops == bit_ops::bmi) {
         const std::uint32_t not_b_and_d = ~b & d;
         const std::uint32_t b_and_c = b & c;
         return b_and_c ^ not_b_and_d;
@@ -52,8 +68,8 @@ TORVANIX_ALWAYS_INLINE std::uint32_t f_choose(std::uint32_t b, std::uint32_t c, 
 // first instead. That puts three operations after b, as many as a round
 // hides: 38 instructions fewer per block, for about 2% more time on a core
 // that removes copies at register renaming and has nothing else to run.
-template <bit_ops Ops>
-TORVANIX_ALWAYS_INLINE std::uint32_t f_parity(std::uint32_t b, std::uint32_t c, std::uint32_t d)
+template <bit_ops Ops, typename V = std::uint32_t>
+TORVANIX_ALWAYS_INLINE V f_parity(const V& b, const V& c, const V& d)
 {
     if constexpr (Ops == bit_ops::bmi) {
         std::uint32_t b_xor_c = b ^ c;
@@ -70,10 +86,12 @@ TORVANIX_ALWAYS_INLINE std::uint32_t f_parity(std::uint32_t b, std::uint32_t c, 
 // costs a copy (c and d live on) and b passes through a single AND. The
 // copy-free ((b ^ c) & d) | (~(b ^ c) & c) puts four operations after b, one
 // more than a round hides, and measured about 3% slower.
-template <bit_ops Ops>
-TORVANIX_ALWAYS_INLINE std::uint32_t f_majority(std::uint32_t b, std::uint32_t c, std::uint32_t d)
+template <bit_ops Ops, typename V = std::uint32_t>
+TORVANIX_ALWAYS_INLINE V f_majority(const V& b, const V& c, const V& d)
 {
-    if constexpr (Ops == bit_ops::bmi) {
+    if constexpr (Ops == bit_ops::fewest) {
+        return (b & c) | (d & (b | c));
+    } else if constexpr (Ops == bit_ops::bmi) {
         std::uint32_t c_xor_d = c ^ d;
         TORVANIX_OPAQUE(c_xor_d);
         const std::uint32_t c_and_d = ~c_xor_d & c;
@@ -84,9 +102,8 @@ TORVANIX_ALWAYS_INLINE std::uint32_t f_majority(std::uint32_t b, std::uint32_t c
 }
 
 // The round function of round T.
-template <int T, bit_ops Ops>
-TORVANIX_ALWAYS_INLINE std::uint32_t round_function(std::uint32_t b, std::uint32_t c,
-                                                    std::uint32_t d)
+template <int T, bit_ops Ops, typename V = std::uint32_t>
+TORVANIX_ALWAYS_INLINE V round_function(const V& b, const V& c, const V& d)
 {
     if constexpr (T < 20) {
         return f_choose<Ops>(b, c, d);

@@ -1,6 +1,5 @@
-// Internal to the SHA-1 engine: the collision check's columns in NEON, from
-// the message groups the ARMv8 transform's rounds compute, and the candidate
-// test of four blocks per vector.
+// Internal to the ARMv8 transform: the collision check's columns in NEON,
+// from the message groups its rounds compute.
 //
 // The columns are a bit transposition. Cut W[35..66] into four eighths of
 // eight words (eighth g holds W[35 + 8g + i] as its row i); the low bytes of
@@ -26,8 +25,7 @@
 #include <bit>
 #include <cstdint>
 
-#include "sha1/collision.h"
-#include "sha1/collision/candidates.h"
+#include "sha1/collision/collision.h"
 #include "sha1/target.h"
 
 namespace sha1_dv {
@@ -175,29 +173,3 @@ TORVANIX_ALWAYS_INLINE void columns_of_batch(neon_batch_rows& rows, int count,
 }
 
 }  // namespace sha1_dv
-
-#if defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
-
-// The candidate masks of a batch's blocks, four blocks per vector.
-inline void sha1_dv_candidates_batch_neon(const sha1_dv_batch_columns& columns,
-                                          std::uint32_t (&candidates)[sha1_dv_batch_size])
-{
-    for (int first = 0; first < sha1_dv_batch_size; first += 4) {
-        uint32x4_t vectors[sha1_dv::column_count];
-        for (int c = 0; c < sha1_dv::column_count; ++c) vectors[c] = vld1q_u32(&columns[c][first]);
-        uint32x4_t masks;
-        sha1_dv::candidates_into(vectors, masks);
-        vst1q_u32(&candidates[first], masks);
-    }
-}
-
-#else
-
-// Compilers whose vector types have no operators run the plain check.
-inline void sha1_dv_candidates_batch_neon(const sha1_dv_batch_columns& columns,
-                                          std::uint32_t (&candidates)[sha1_dv_batch_size])
-{
-    sha1_dv_candidates_batch_portable(columns, candidates);
-}
-
-#endif

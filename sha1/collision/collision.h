@@ -1,5 +1,8 @@
 // Internal to the SHA-1 engine: detection of SHA-1 collision attacks in the
-// blocks the engine compresses (counter-cryptanalysis).
+// blocks the engine compresses (counter-cryptanalysis). The transforms reach
+// the check through this header alone: they hand it each block's columns
+// (taken from their own registers, by the column forms beside them in
+// transform/), working state before step 60 and chaining value, in a batch.
 //
 // Every known collision attack on SHA-1 ends in a near-collision block pair
 // built along one of a few disturbance vectors. For one block alone the
@@ -12,7 +15,7 @@
 // per vector, and by the transforms on batches of up to sixteen blocks (in
 // vectors of eight or sixteen blocks where the processor has them; the
 // SHA-extension transforms spread it over the next batch's rounds,
-// collision/ and transform/spread_loop.h). The second runs only for the
+// test_slice below and transform/spread_loop.h). The second runs only for the
 // vectors that pass it, from the block's working state before step 60,
 // which the transforms keep; where the processor has vectors, such
 // candidates wait in a queue and are confirmed eight or sixteen at once.
@@ -20,6 +23,9 @@
 
 #include <cstddef>
 #include <cstdint>
+
+#include "sha1/cpu_features.h"
+#include "sha1/target.h"
 
 // The check reads bits {0-7, 28-30} of W[35..64] of a block, as 11 "columns"
 // of 30 bits: bit k of column c is bit `column_bit(c)` of W[35 + k].
@@ -61,25 +67,9 @@ void sha1_dv_candidates_batch_avx2(const sha1_dv_batch_columns& columns,
 // With AVX-512 F and VL, eight blocks in a 256-bit vector.
 void sha1_dv_candidates_batch_avx512vl(const sha1_dv_batch_columns& columns,
                                        std::uint32_t (&candidates)[sha1_dv_batch_size]);
-// With AVX-512, sixteen blocks in one vector, in the slices the SHA-extension
-// transform spreads over its rounds (which inlines them rather than calling
-// this; tests compare it with the other forms).
-void sha1_dv_candidates_batch_avx512(const sha1_dv_batch_columns& columns,
-                                     std::uint32_t (&candidates)[sha1_dv_batch_size]);
-
-// A batch's columns by block, as some column forms produce them: rows[b][c]
-// is column c of block b (elements 11-15 unused).
-using sha1_dv_batch_rows = std::uint32_t[sha1_dv_batch_size][16];
-// Turns rows into the columns the batch checks read, with AVX-512: both
-// halves of the transposition the SHA-extension transform runs as two
-// slices, for the tests.
-void sha1_dv_transpose_rows_avx512(const sha1_dv_batch_rows& rows, sha1_dv_batch_columns& columns);
-
-// The columns of an expanded message W[0..79] by the AVX-512 and GFNI form,
-// from W[32..67] arranged as the SHA extensions keep them: what the
-// transform that uses the form computes, for comparing forms.
-void sha1_dv_columns_avx512(const std::uint32_t W[80],
-                            std::uint32_t (&columns)[sha1_dv::column_count]);
+// With NEON (aarch64), four blocks per vector.
+void sha1_dv_candidates_batch_neon(const sha1_dv_batch_columns& columns,
+                                   std::uint32_t (&candidates)[sha1_dv_batch_size]);
 
 // Candidates waiting for confirmation, across the batches of one transform
 // call, so that a vector form confirms a full vector of them at once. Each
@@ -99,13 +89,6 @@ struct sha1_dv_queue {
     int count = 0;
 };
 
-// Queues block `block` (64 bytes), compressed with working state `before60`
-// before step 60 to `out`, as a candidate along vector `v` (an index into
-// sha1_disturbance_vectors); `done` is its 1-based count in the call.
-void sha1_dv_queue_push(sha1_dv_queue& queue, const std::uint32_t before60[5],
-                        const std::uint8_t* block, int v, const std::uint32_t out[5],
-                        std::size_t done);
-
 // Confirms lanes 0..count-1 of the queue (count at most the form's `lanes`):
 // bit l of the result is set when lane l's partner block collides with its
 // block. May overwrite lanes count.. with copies of lane 0, as vector
@@ -123,10 +106,38 @@ struct sha1_dv_confirm_form {
 // Plain C++, one candidate at a time.
 extern const sha1_dv_confirm_form sha1_dv_confirm_scalar;
 // Eight candidates in AVX2 vectors (needs AVX2); sixteen in AVX-512 vectors
-// (needs sha1_cpu_features::avx512). A queue of a few runs the plain
+// (needs sha1_cpu::avx512). A queue of a few runs the plain
 // confirmation instead. Where the build has no vector form, the plain one.
 extern const sha1_dv_confirm_form sha1_dv_confirm_avx2;
 extern const sha1_dv_confirm_form sha1_dv_confirm_avx512;
+
+// Every form of the candidate test and of the confirmation, with the
+// processor features it needs (sha1_cpu), for the tests to compare with
+// the plain ones. A new form is its file, its declaration above and its row
+// here; the transform that uses it names it.
+struct sha1_dv_check_entry {
+    const char* name;
+    unsigned needs;
+    sha1_dv_batch_check check;
+};
+inline constexpr sha1_dv_check_entry sha1_dv_check_forms[] = {
+    {"portable", 0, sha1_dv_candidates_batch_portable},
+    {"avx2", sha1_cpu::avx2, sha1_dv_candidates_batch_avx2},
+    {"avx512vl", sha1_cpu::avx512vl, sha1_dv_candidates_batch_avx512vl},
+#if defined(TORVANIX_SHA1_ARM64)
+    {"neon", 0, sha1_dv_candidates_batch_neon},
+#endif
+};
+struct sha1_dv_confirm_entry {
+    const char* name;
+    unsigned needs;
+    const sha1_dv_confirm_form* form;
+};
+inline constexpr sha1_dv_confirm_entry sha1_dv_confirm_forms[] = {
+    {"scalar", 0, &sha1_dv_confirm_scalar},
+    {"avx2", sha1_cpu::avx2, &sha1_dv_confirm_avx2},
+    {"avx512", sha1_cpu::avx512, &sha1_dv_confirm_avx512},
+};
 
 // Blocks compressed but not yet checked, up to sha1_dv_batch_size: what the batch check
 // and the confirmation need of each. A transform writes block `count`'s
@@ -171,3 +182,10 @@ std::size_t sha1_dv_queue_candidates(sha1_dv_queue& queue, sha1_dv_batch& batch,
 // writes as sha1_dv_check_batch.
 std::size_t sha1_dv_drain_queue(sha1_dv_queue& queue, const sha1_dv_confirm_form& confirm,
                                 std::uint32_t state[5]);
+
+// For transforms that spread a batch's candidate test over the rounds of
+// the next batch, on vectors of 32-bit elements (one block per element):
+// the test in sha1_dv::test_slices slices, sha1_dv::test_slice<Word, S>;
+// the first sha1_dv::family_slices read the columns. Templates, to be
+// inlined into the transform, so defined with the test itself.
+#include "sha1/collision/candidates.h"

@@ -1,9 +1,9 @@
 // The x86 column forms as plain functions (see columns_x86_entry.h).
-#include "sha1/collision/columns_x86_entry.h"
+#include "tests/support/columns_x86_entry.h"
 
 #if defined(TORVANIX_SHA1_X86)
 
-#include "sha1/collision/columns_x86.h"
+#include "sha1/transform/columns_x86.h"
 
 namespace {
 

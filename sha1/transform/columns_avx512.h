@@ -16,8 +16,12 @@
 
 #include <cstdint>
 
-#include "sha1/collision.h"
+#include "sha1/collision/collision.h"
 #include "sha1/target.h"
+
+// A batch's columns by block, as this form produces them: rows[b][c] is
+// column c of block b (elements 11-15 unused).
+using sha1_dv_batch_rows = std::uint32_t[sha1_dv_batch_size][16];
 
 namespace sha1_dv {
 

@@ -1,0 +1,87 @@
+// The batch check's driver: runs a batch's candidate test, queues its
+// candidates and has them confirmed when the queue is full or the input
+// ends, reporting the first block that completes a collision attack.
+#include "sha1/collision/queue.h"
+
+#include <bit>
+
+namespace {
+
+// The vector whose candidate bit is bit k of the mask.
+struct vector_by_mask_bit {
+    std::uint8_t v[32];
+    constexpr std::uint8_t operator[](int bit) const { return v[bit]; }
+};
+
+constexpr vector_by_mask_bit make_vector_by_mask_bit()
+{
+    vector_by_mask_bit table{};
+    for (int v = 0; v < sha1_dv_count; ++v) {
+        table.v[sha1_disturbance_vectors[v].mask_bit] = static_cast<std::uint8_t>(v);
+    }
+    return table;
+}
+
+constexpr vector_by_mask_bit mask_bit_vector = make_vector_by_mask_bit();
+
+// Confirms the queue's candidates; if one collides, writes the chaining
+// value after the first one's block into `state` and returns its count.
+std::size_t drain(sha1_dv_queue& queue, const sha1_dv_confirm_form& form, std::uint32_t state[5])
+{
+    const int count = queue.count;
+    queue.count = 0;
+    const std::uint32_t collide = form.confirm(queue, count);
+    if (collide == 0) return 0;
+    const int l = std::countr_zero(collide);
+    for (int i = 0; i < 5; ++i) state[i] = queue.out[i][l];
+    return queue.done[l];
+}
+
+}  // namespace
+
+std::size_t sha1_dv_check_batch(sha1_dv_batch& batch, sha1_dv_batch_check check,
+                                const sha1_dv_confirm_form& confirm, std::size_t done, bool last,
+                                std::uint32_t state[5])
+{
+    std::uint32_t candidates[sha1_dv_batch_size];
+    check(batch.columns, candidates);
+    return sha1_dv_queue_candidates(batch.queue, batch, candidates, confirm, done, last, state);
+}
+
+std::size_t sha1_dv_queue_candidates(sha1_dv_queue& queue, sha1_dv_batch& batch,
+                                     const std::uint32_t (&candidates)[sha1_dv_batch_size],
+                                     const sha1_dv_confirm_form& confirm, std::size_t done,
+                                     bool last, std::uint32_t state[5])
+{
+    const int count = batch.count;
+    batch.count = 0;
+    if (confirm.lanes <= 1) {
+        // One block at a time: its words expanded once for all its candidates.
+        for (int b = 0; b < count; ++b) {
+            if (candidates[b] != 0 && sha1_dv_collides_from(batch.before60[b], batch.block[b],
+                                                            candidates[b], batch.out[b])) {
+                for (int i = 0; i < 5; ++i) state[i] = batch.out[b][i];
+                return done - static_cast<std::size_t>(count - 1 - b);
+            }
+        }
+        return 0;
+    }
+    for (int b = 0; b < count; ++b) {
+        for (std::uint32_t left = candidates[b]; left != 0; left &= left - 1) {
+            const int v = mask_bit_vector[std::countr_zero(left)];
+            sha1_dv_queue_push(queue, batch.before60[b], batch.block[b], v, batch.out[b],
+                               done - static_cast<std::size_t>(count - 1 - b));
+            if (queue.count == confirm.lanes || queue.count == sha1_dv_queue_size) {
+                if (const std::size_t upto = drain(queue, confirm, state)) return upto;
+            }
+        }
+    }
+    if (last && queue.count != 0) return drain(queue, confirm, state);
+    return 0;
+}
+
+std::size_t sha1_dv_drain_queue(sha1_dv_queue& queue, const sha1_dv_confirm_form& confirm,
+                                std::uint32_t state[5])
+{
+    return queue.count != 0 ? drain(queue, confirm, state) : 0;
+}
