@@ -2,6 +2,8 @@
 # Times torvanix against sha1sum and openssl on this machine and prints a
 # table. Commands of one comparison run in alternation (A B A B ...), so a
 # change in the machine's speed during the run affects all of them alike.
+# Every ratio is torvanix's time over the other's (below 1.00x: torvanix
+# is faster), as in the README.
 #
 #   bench/compare.sh [ROUNDS]      (default 7; scratch files go to $TMPDIR)
 #
@@ -65,7 +67,8 @@ printf 'transform chosen: %s (default build)\n\n' \
 
 # compare LABEL COMMAND [LABEL COMMAND]... : runs the commands in
 # alternation $rounds times (after one warm-up run each) and prints the
-# median and best wall time of each, and the median's ratio to the first.
+# median and best wall time of each, and for each after the first, the
+# first command's time over its time.
 compare() {
   local -a labels=() cmds=() times=()
   while [ $# -gt 0 ]; do labels+=("$1"); cmds+=("$2"); shift 2; done
@@ -79,13 +82,17 @@ compare() {
       times[i]+="$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f ", b - a }')"
     done
   done
-  # The ratio is the median over rounds of each round's time against the
-  # first command's time in the same round, which cancels slow drifts in the
+  # The ratio is the median over rounds of the first command's time against
+  # this one's in the same round, which cancels slow drifts in the
   # machine's speed better than a ratio of medians.
   printf '  %-44s %9s %9s %8s\n' command median best ratio
   for ((i = 0; i < n; i++)); do
     read -r med best < <(tr ' ' '\n' <<<"${times[i]}" | grep . | median_best)
-    ratio=$(paste -d' ' <(tr ' ' '\n' <<<"${times[i]}" | grep .) <(tr ' ' '\n' <<<"${times[0]}" | grep .) |
+    if [ "$i" -eq 0 ]; then
+      printf '  %-44s %8.3fs %8.3fs\n' "${labels[i]}" "$med" "$best"
+      continue
+    fi
+    ratio=$(paste -d' ' <(tr ' ' '\n' <<<"${times[0]}" | grep .) <(tr ' ' '\n' <<<"${times[i]}" | grep .) |
       awk '{ print $1 / $2 }' | median_best | awk '{ print $1 }')
     printf '  %-44s %8.3fs %8.3fs %7.2fx\n' "${labels[i]}" "$med" "$best" "$ratio"
   done
@@ -97,7 +104,8 @@ median_best() {
   sort -g | awk '{ v[NR] = $1 } END { m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; print m, v[1] }'
 }
 
-echo "1 GiB file in the page cache, $rounds alternating rounds (ratio: to the first line, per round)"
+echo "1 GiB file in the page cache, $rounds alternating rounds"
+echo "(ratio: the first line's time / this line's, median of the rounds)"
 args=("torvanix" "$tv $big")
 have openssl && args+=("openssl dgst -sha1" "openssl dgst -sha1 $big")
 have sha1sum && args+=("sha1sum" "sha1sum $big")
@@ -144,19 +152,20 @@ for ((r = 0; r < rounds; r++)); do
   sw+=("$(mbps build/bench-nohw/bench_sha1 "detecting/$best_sw/16384\$")")
   have openssl && osw+=("$(ossl_mbps "$masked")")
   if have openssl; then
-    rhw+=("$(awk -v a="${hw[r]}" -v b="${ohw[r]}" 'BEGIN { print a / b }')")
-    rsw+=("$(awk -v a="${sw[r]}" -v b="${osw[r]}" 'BEGIN { print a / b }')")
+    # Time ratios, torvanix / openssl: throughputs the other way round.
+    rhw+=("$(awk -v a="${hw[r]}" -v b="${ohw[r]}" 'BEGIN { print b / a }')")
+    rsw+=("$(awk -v a="${sw[r]}" -v b="${osw[r]}" 'BEGIN { print b / a }')")
   fi
 done
 printf '  %-44s %s  (median %s)\n' "$best_hw (default build)" "${hw[*]}" "$(printf '%s\n' "${hw[@]}" | median)"
 if have openssl; then
   printf '  %-44s %s  (median %s)\n' "openssl speed sha1" "${ohw[*]}" "$(printf '%s\n' "${ohw[@]}" | median)"
-  printf '  %-44s %s\n' "  ratio per round, median" "$(printf '%s\n' "${rhw[@]}" | median)"
+  printf '  %-44s %.2fx\n' "  time torvanix / openssl, median of rounds" "$(printf '%s\n' "${rhw[@]}" | median)"
 fi
 printf '  %-44s %s  (median %s)\n' "$best_sw (built without SHA instructions)" "${sw[*]}" "$(printf '%s\n' "${sw[@]}" | median)"
 if have openssl; then
   printf '  %-44s %s  (median %s)\n' "openssl speed sha1, SHA extensions masked" "${osw[*]}" "$(printf '%s\n' "${osw[@]}" | median)"
-  printf '  %-44s %s\n' "  ratio per round, median" "$(printf '%s\n' "${rsw[@]}" | median)"
+  printf '  %-44s %.2fx\n' "  time torvanix / openssl, median of rounds" "$(printf '%s\n' "${rsw[@]}" | median)"
 fi
 echo
 echo "Every transform this processor runs, 16 KiB inputs, $rounds rounds: median MB/s without"
@@ -210,5 +219,5 @@ random=$work/random.bin
 build/bench/torvanix_craft "$crafted" 256 | sed 's/^/  /'
 head -c $((256 << 20)) "$big" >"$random"
 cat "$crafted" "$random" >/dev/null  # into the page cache
-compare "torvanix, random" "$tv $random" "torvanix, crafted (ratio: crafted / random)" "$tv $crafted"
+compare "torvanix, crafted" "$tv $crafted" "torvanix, random (ratio: crafted / random)" "$tv $random"
 rm -f "$crafted" "$random"
