@@ -26,6 +26,7 @@
 #include "sha1/collision/collision.h"
 #include "sha1/transform.h"
 #include "sha1/transform/columns_avx512.h"
+#include "sha1/transform/columns_gfni256.h"
 #include "sha1/transform/columns_x86.h"
 
 namespace {
@@ -328,6 +329,16 @@ struct form_avx2 {
     TORVANIX_TARGET_SHANI_AVX2 TORVANIX_ALWAYS_INLINE static bool slice(
         sha1_dv_batch& batch, scratch& s, std::uint32_t (&candidates)[sha1_dv_batch_size])
     {
+        return test_slice<K>(batch, s.parities, s.failures, candidates);
+    }
+
+    // Slice K of the test of the batch's columns, of K = 0 .. test_slices;
+    // the last writes the candidates and says whether there are any.
+    template <int K>
+    TORVANIX_TARGET_SHANI_AVX2 TORVANIX_ALWAYS_INLINE static bool test_slice(
+        sha1_dv_batch& batch, eight_words (&parities)[2][32], eight_words (&failures)[2],
+        std::uint32_t (&candidates)[sha1_dv_batch_size])
+    {
         for (int half = 0; half < 2; ++half) {
             if constexpr (K < sha1_dv::test_slices) {
                 eight_words columns[sha1_dv::column_count];
@@ -336,18 +347,54 @@ struct form_avx2 {
                         std::memcpy(&columns[c], &batch.columns[c][8 * half], sizeof columns[c]);
                     }
                 }
-                sha1_dv::test_slice<eight_words, K>(columns, s.parities[half], s.failures[half]);
+                sha1_dv::test_slice<eight_words, K>(columns, parities[half], failures[half]);
             }
         }
-        if constexpr (K == slices - 1) {
+        if constexpr (K == sha1_dv::test_slices) {
             // A lane of either half that has not failed every vector.
-            const eight_words both = s.failures[0] & s.failures[1];
-            std::memcpy(candidates, s.failures, sizeof candidates);
+            const eight_words both = failures[0] & failures[1];
+            std::memcpy(candidates, failures, sizeof candidates);
             for (std::uint32_t& lane : candidates) lane = ~lane;
             return !_mm256_testc_si256(reinterpret_cast<const __m256i&>(both),
                                        _mm256_set1_epi32(-1));
         }
         return false;
+    }
+};
+
+// With GFNI on 256-bit registers and AVX2: each block's columns as two
+// rows, transposed eight blocks at a time in two slices, then the test in
+// two vectors of eight blocks.
+struct form_gfni256 {
+    static constexpr int slices = 2 + sha1_dv::test_slices + 1;
+    static constexpr const sha1_dv_confirm_form& confirm = sha1_dv_confirm_avx2;
+    struct scratch {
+        sha1_dv_gfni256_rows rows;
+        eight_words parities[2][32];
+        eight_words failures[2];
+    };
+
+    TORVANIX_TARGET_SHANI_GFNI256 TORVANIX_ALWAYS_INLINE static void add_columns(
+        const __m128i (&groups)[9], sha1_dv_batch& batch, scratch& s)
+    {
+        sha1_dv::rows_from_groups_gfni256(groups, s.rows, batch.count);
+    }
+
+    TORVANIX_TARGET_SHANI_GFNI256 TORVANIX_ALWAYS_INLINE static void finish_columns(sha1_dv_batch&,
+                                                                                    scratch&)
+    {
+    }
+
+    template <int K>
+    TORVANIX_TARGET_SHANI_GFNI256 TORVANIX_ALWAYS_INLINE static bool slice(
+        sha1_dv_batch& batch, scratch& s, std::uint32_t (&candidates)[sha1_dv_batch_size])
+    {
+        if constexpr (K < 2) {
+            sha1_dv::columns_from_rows_gfni256(s.rows, K, batch.columns);
+            return false;
+        } else {
+            return form_avx2::test_slice<K - 2>(batch, s.parities, s.failures, candidates);
+        }
     }
 };
 
@@ -357,6 +404,13 @@ using form = form_avx512;
 #include "sha1/transform/spread_loop.h"
 #undef TORVANIX_SPREAD_TARGET
 }  // namespace with_avx512
+
+namespace with_gfni256 {
+using form = form_gfni256;
+#define TORVANIX_SPREAD_TARGET TORVANIX_TARGET_SHANI_GFNI256
+#include "sha1/transform/spread_loop.h"
+#undef TORVANIX_SPREAD_TARGET
+}  // namespace with_gfni256
 
 namespace with_avx2 {
 using form = form_avx2;
@@ -398,6 +452,14 @@ TORVANIX_TARGET_SHANI sha1_blocks_done sha1_detect_shani_no_avx2(std::uint32_t s
 }
 
 #if defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
+// Where GFNI is there too, on 256-bit registers.
+TORVANIX_TARGET_SHANI_GFNI256 sha1_blocks_done sha1_detect_shani_gfni256(std::uint32_t state[5],
+                                                                         const std::uint8_t* data,
+                                                                         std::size_t blocks)
+{
+    return with_gfni256::run(state, data, blocks);
+}
+
 // Where AVX-512 and GFNI are there too.
 TORVANIX_TARGET_SHANI_AVX512 sha1_blocks_done sha1_detect_shani_avx512(std::uint32_t state[5],
                                                                        const std::uint8_t* data,
