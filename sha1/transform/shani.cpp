@@ -398,6 +398,59 @@ struct form_gfni256 {
     }
 };
 
+// With SSE alone (Goldmont, Tremont): each block's columns with byte
+// shuffles and sign masks, straight into the batch; the test in four
+// vectors of four blocks, confirming candidates one at a time.
+typedef std::uint32_t four_words __attribute__((vector_size(16)));
+
+struct form_sse {
+    static constexpr int slices = sha1_dv::test_slices + 1;
+    static constexpr const sha1_dv_confirm_form& confirm = sha1_dv_confirm_scalar;
+    struct scratch {
+        four_words parities[4][32];
+        four_words failures[4];
+    };
+
+    TORVANIX_TARGET_SHANI TORVANIX_ALWAYS_INLINE static void add_columns(
+        const __m128i (&groups)[9], sha1_dv_batch& batch, scratch&)
+    {
+        sha1_dv::columns_from_groups<true>(groups, batch.columns, batch.count);
+    }
+
+    TORVANIX_TARGET_SHANI TORVANIX_ALWAYS_INLINE static void finish_columns(sha1_dv_batch&,
+                                                                            scratch&)
+    {
+    }
+
+    template <int K>
+    TORVANIX_TARGET_SHANI TORVANIX_ALWAYS_INLINE static bool slice(
+        sha1_dv_batch& batch, scratch& s, std::uint32_t (&candidates)[sha1_dv_batch_size])
+    {
+        for (int quarter = 0; quarter < 4; ++quarter) {
+            if constexpr (K < sha1_dv::test_slices) {
+                four_words columns[sha1_dv::column_count];
+                if constexpr (K < sha1_dv::family_slices) {
+                    for (int c = 0; c < sha1_dv::column_count; ++c) {
+                        std::memcpy(&columns[c], &batch.columns[c][4 * quarter],
+                                    sizeof columns[c]);
+                    }
+                }
+                sha1_dv::test_slice<four_words, K>(columns, s.parities[quarter],
+                                                   s.failures[quarter]);
+            }
+        }
+        if constexpr (K == slices - 1) {
+            // A lane of any quarter that has not failed every vector.
+            const four_words all =
+                s.failures[0] & s.failures[1] & s.failures[2] & s.failures[3];
+            std::memcpy(candidates, s.failures, sizeof candidates);
+            for (std::uint32_t& lane : candidates) lane = ~lane;
+            return !_mm_testc_si128(reinterpret_cast<const __m128i&>(all), _mm_set1_epi32(-1));
+        }
+        return false;
+    }
+};
+
 namespace with_avx512 {
 using form = form_avx512;
 #define TORVANIX_SPREAD_TARGET TORVANIX_TARGET_SHANI_AVX512
@@ -411,6 +464,13 @@ using form = form_gfni256;
 #include "sha1/transform/spread_loop.h"
 #undef TORVANIX_SPREAD_TARGET
 }  // namespace with_gfni256
+
+namespace with_sse {
+using form = form_sse;
+#define TORVANIX_SPREAD_TARGET TORVANIX_TARGET_SHANI
+#include "sha1/transform/spread_loop.h"
+#undef TORVANIX_SPREAD_TARGET
+}  // namespace with_sse
 
 namespace with_avx2 {
 using form = form_avx2;
@@ -447,8 +507,12 @@ TORVANIX_TARGET_SHANI sha1_blocks_done sha1_detect_shani_no_avx2(std::uint32_t s
                                                                  const std::uint8_t* data,
                                                                  std::size_t blocks)
 {
+#if defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
+    return with_sse::run(state, data, blocks);
+#else
     return run<true, columns_of_batch_sse, sha1_dv_candidates_batch_portable,
                &sha1_dv_confirm_scalar>(state, data, blocks);
+#endif
 }
 
 #if defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
