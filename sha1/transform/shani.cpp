@@ -339,26 +339,39 @@ struct form_avx2 {
         sha1_dv_batch& batch, eight_words (&parities)[2][32], eight_words (&failures)[2],
         std::uint32_t (&candidates)[sha1_dv_batch_size])
     {
-        for (int half = 0; half < 2; ++half) {
-            if constexpr (K < sha1_dv::test_slices) {
-                eight_words columns[sha1_dv::column_count];
-                if constexpr (K < sha1_dv::family_slices) {
-                    for (int c = 0; c < sha1_dv::column_count; ++c) {
-                        std::memcpy(&columns[c], &batch.columns[c][8 * half], sizeof columns[c]);
-                    }
-                }
-                sha1_dv::test_slice<eight_words, K>(columns, parities[half], failures[half]);
+        if constexpr (K < sha1_dv::test_slices) {
+            for (int half = 0; half < 2; ++half) {
+                test_half_slice<K>(batch, half, parities[half], failures[half]);
+            }
+            return false;
+        } else {
+            return candidates_of(failures, candidates);
+        }
+    }
+
+    // Slice K (below test_slices) of the test of blocks 8 * half .. 8 * half + 7.
+    template <int K>
+    TORVANIX_TARGET_SHANI_AVX2 TORVANIX_ALWAYS_INLINE static void test_half_slice(
+        const sha1_dv_batch& batch, int half, eight_words (&parities)[32], eight_words& failures)
+    {
+        eight_words columns[sha1_dv::column_count];
+        if constexpr (K < sha1_dv::family_slices) {
+            for (int c = 0; c < sha1_dv::column_count; ++c) {
+                std::memcpy(&columns[c], &batch.columns[c][8 * half], sizeof columns[c]);
             }
         }
-        if constexpr (K == sha1_dv::test_slices) {
-            // A lane of either half that has not failed every vector.
-            const eight_words both = failures[0] & failures[1];
-            std::memcpy(candidates, failures, sizeof candidates);
-            for (std::uint32_t& lane : candidates) lane = ~lane;
-            return !_mm256_testc_si256(reinterpret_cast<const __m256i&>(both),
-                                       _mm256_set1_epi32(-1));
-        }
-        return false;
+        sha1_dv::test_slice<eight_words, K>(columns, parities, failures);
+    }
+
+    // The candidates, once both halves' tests are done; whether there are any.
+    TORVANIX_TARGET_SHANI_AVX2 TORVANIX_ALWAYS_INLINE static bool candidates_of(
+        const eight_words (&failures)[2], std::uint32_t (&candidates)[sha1_dv_batch_size])
+    {
+        // A lane of either half that has not failed every vector.
+        const eight_words both = failures[0] & failures[1];
+        std::memcpy(candidates, failures, sizeof candidates);
+        for (std::uint32_t& lane : candidates) lane = ~lane;
+        return !_mm256_testc_si256(reinterpret_cast<const __m256i&>(both), _mm256_set1_epi32(-1));
     }
 };
 
@@ -366,7 +379,10 @@ struct form_avx2 {
 // rows, transposed eight blocks at a time in two slices, then the test in
 // two vectors of eight blocks.
 struct form_gfni256 {
-    static constexpr int slices = 2 + sha1_dv::test_slices + 1;
+    // Per half of the batch: its transposition, then its test in slices;
+    // then the candidates. Each slice is about as long as the others.
+    static constexpr int half_slices = 1 + sha1_dv::test_slices;
+    static constexpr int slices = 2 * half_slices + 1;
     static constexpr const sha1_dv_confirm_form& confirm = sha1_dv_confirm_avx2;
     struct scratch {
         sha1_dv_gfni256_rows rows;
@@ -389,11 +405,18 @@ struct form_gfni256 {
     TORVANIX_TARGET_SHANI_GFNI256 TORVANIX_ALWAYS_INLINE static bool slice(
         sha1_dv_batch& batch, scratch& s, std::uint32_t (&candidates)[sha1_dv_batch_size])
     {
-        if constexpr (K < 2) {
-            sha1_dv::columns_from_rows_gfni256(s.rows, K, batch.columns);
+        if constexpr (K < 2 * half_slices) {
+            constexpr int half = K / half_slices;
+            constexpr int step = K % half_slices;
+            if constexpr (step == 0) {
+                sha1_dv::columns_from_rows_gfni256(s.rows, half, batch.columns);
+            } else {
+                form_avx2::test_half_slice<step - 1>(batch, half, s.parities[half],
+                                                     s.failures[half]);
+            }
             return false;
         } else {
-            return form_avx2::test_slice<K - 2>(batch, s.parities, s.failures, candidates);
+            return form_avx2::candidates_of(s.failures, candidates);
         }
     }
 };
