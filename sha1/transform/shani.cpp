@@ -177,8 +177,9 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void add_states_to_batch(sha1_dv_ba
 }
 
 // Adds the block just compressed to the batch, keeping its message groups
-// for the columns.
-TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void add_to_batch(sha1_dv_batch& batch,
+// for the columns. (Where the build has vector types, every detecting form
+// takes the spread loop instead.)
+[[maybe_unused]] TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void add_to_batch(sha1_dv_batch& batch,
                                                                batch_groups& groups,
                                                                const kept_for_check& kept,
                                                                __m128i abcd_out, __m128i e_out,
