@@ -13,7 +13,9 @@ enum feature : unsigned {
     // AVX-512 F and VL alone, with the OS saving the ZMM and mask registers
     // (Skylake-SP has them, without VBMI and GFNI).
     avx512vl = 1u << 4,
-    gfni = 1u << 5,  // its 512-bit forms need AVX-512 too
+    // GFNI; its 256-bit forms need AVX (part of avx2 here), its 512-bit forms
+    // AVX-512.
+    gfni = 1u << 5,
     armv8_sha1 = 1u << 6,
 };
 }  // namespace sha1_cpu

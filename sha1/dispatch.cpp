@@ -14,6 +14,7 @@ using detecting_fn = sha1_blocks_done(std::uint32_t state[5], const std::uint8_t
 using plain_fn = void(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks);
 plain_fn sha1_transform_shani;
 detecting_fn sha1_detect_shani_avx512;  // the check with AVX-512 and GFNI
+detecting_fn sha1_detect_shani_gfni256;  // the check with GFNI on 256-bit registers
 detecting_fn sha1_detect_shani_avx2;    // the check with AVX2
 detecting_fn sha1_detect_shani_no_avx2;
 plain_fn sha1_transform_armv8;
@@ -33,6 +34,7 @@ constexpr sha1_transform_entry table[] = {
 #if defined(TORVANIX_SHA1_HAVE_SHANI) && defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
     {"x86-sha-avx512", shani | avx2 | avx512 | gfni, sha1_transform_shani,
      sha1_detect_shani_avx512},
+    {"x86-sha-gfni", shani | avx2 | gfni, sha1_transform_shani, sha1_detect_shani_gfni256},
 #endif
 #if defined(TORVANIX_SHA1_HAVE_SHANI)
     {"x86-sha", shani | avx2, sha1_transform_shani, sha1_detect_shani_avx2},

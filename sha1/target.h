@@ -31,6 +31,8 @@
 #define TORVANIX_TARGET_AVX512VL
 #define TORVANIX_TARGET_SHANI_AVX512
 #define TORVANIX_TARGET_SHANI_AVX2
+#define TORVANIX_TARGET_AVX2_GFNI
+#define TORVANIX_TARGET_SHANI_GFNI256
 #define TORVANIX_ALWAYS_INLINE __forceinline
 #define TORVANIX_NEVER_INLINE __declspec(noinline)
 #define TORVANIX_FROM_MEMORY(table) _ReadWriteBarrier()
@@ -40,6 +42,11 @@
 #define TORVANIX_TARGET_SSSE3 __attribute__((target("ssse3")))
 #define TORVANIX_TARGET_AVX2 __attribute__((target("avx2,bmi,bmi2")))
 #define TORVANIX_TARGET_SHANI_AVX2 __attribute__((target("sha,sse4.1,ssse3,avx2,bmi,bmi2")))
+// GFNI in its VEX encoding on 256-bit registers, with AVX2 and BMI (no
+// AVX-512); the SHA-extension form adds those.
+#define TORVANIX_TARGET_AVX2_GFNI __attribute__((target("avx2,bmi,bmi2,gfni")))
+#define TORVANIX_TARGET_SHANI_GFNI256 \
+    __attribute__((target("sha,sse4.1,ssse3,avx2,bmi,bmi2,gfni")))
 // AVX-512 F, VL, BW, VBMI and GFNI, with AVX2 and BMI; the SHA-extension
 // form adds those.
 #define TORVANIX_TARGET_AVX512 \

@@ -26,6 +26,7 @@
 #include "sha1/collision/collision.h"
 #include "sha1/transform.h"
 #include "sha1/transform/columns_avx512.h"
+#include "sha1/transform/columns_gfni256.h"
 #include "sha1/transform/columns_x86.h"
 
 namespace {
@@ -176,8 +177,9 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void add_states_to_batch(sha1_dv_ba
 }
 
 // Adds the block just compressed to the batch, keeping its message groups
-// for the columns.
-TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void add_to_batch(sha1_dv_batch& batch,
+// for the columns. (Where the build has vector types, every detecting form
+// takes the spread loop instead.)
+[[maybe_unused]] TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void add_to_batch(sha1_dv_batch& batch,
                                                                batch_groups& groups,
                                                                const kept_for_check& kept,
                                                                __m128i abcd_out, __m128i e_out,
@@ -328,24 +330,146 @@ struct form_avx2 {
     TORVANIX_TARGET_SHANI_AVX2 TORVANIX_ALWAYS_INLINE static bool slice(
         sha1_dv_batch& batch, scratch& s, std::uint32_t (&candidates)[sha1_dv_batch_size])
     {
-        for (int half = 0; half < 2; ++half) {
+        return test_slice<K>(batch, s.parities, s.failures, candidates);
+    }
+
+    // Slice K of the test of the batch's columns, of K = 0 .. test_slices;
+    // the last writes the candidates and says whether there are any.
+    template <int K>
+    TORVANIX_TARGET_SHANI_AVX2 TORVANIX_ALWAYS_INLINE static bool test_slice(
+        sha1_dv_batch& batch, eight_words (&parities)[2][32], eight_words (&failures)[2],
+        std::uint32_t (&candidates)[sha1_dv_batch_size])
+    {
+        if constexpr (K < sha1_dv::test_slices) {
+            for (int half = 0; half < 2; ++half) {
+                test_half_slice<K>(batch, half, parities[half], failures[half]);
+            }
+            return false;
+        } else {
+            return candidates_of(failures, candidates);
+        }
+    }
+
+    // Slice K (below test_slices) of the test of blocks 8 * half .. 8 * half + 7.
+    template <int K>
+    TORVANIX_TARGET_SHANI_AVX2 TORVANIX_ALWAYS_INLINE static void test_half_slice(
+        const sha1_dv_batch& batch, int half, eight_words (&parities)[32], eight_words& failures)
+    {
+        eight_words columns[sha1_dv::column_count];
+        if constexpr (K < sha1_dv::family_slices) {
+            for (int c = 0; c < sha1_dv::column_count; ++c) {
+                std::memcpy(&columns[c], &batch.columns[c][8 * half], sizeof columns[c]);
+            }
+        }
+        sha1_dv::test_slice<eight_words, K>(columns, parities, failures);
+    }
+
+    // The candidates, once both halves' tests are done; whether there are any.
+    TORVANIX_TARGET_SHANI_AVX2 TORVANIX_ALWAYS_INLINE static bool candidates_of(
+        const eight_words (&failures)[2], std::uint32_t (&candidates)[sha1_dv_batch_size])
+    {
+        // A lane of either half that has not failed every vector.
+        const eight_words both = failures[0] & failures[1];
+        std::memcpy(candidates, failures, sizeof candidates);
+        for (std::uint32_t& lane : candidates) lane = ~lane;
+        return !_mm256_testc_si256(reinterpret_cast<const __m256i&>(both), _mm256_set1_epi32(-1));
+    }
+};
+
+// With GFNI on 256-bit registers and AVX2: each block's columns as two
+// rows, transposed eight blocks at a time in two slices, then the test in
+// two vectors of eight blocks.
+struct form_gfni256 {
+    // Per half of the batch: its transposition, then its test in slices;
+    // then the candidates. Each slice is about as long as the others.
+    static constexpr int half_slices = 1 + sha1_dv::test_slices;
+    static constexpr int slices = 2 * half_slices + 1;
+    static constexpr const sha1_dv_confirm_form& confirm = sha1_dv_confirm_avx2;
+    struct scratch {
+        sha1_dv_gfni256_rows rows;
+        eight_words parities[2][32];
+        eight_words failures[2];
+    };
+
+    TORVANIX_TARGET_SHANI_GFNI256 TORVANIX_ALWAYS_INLINE static void add_columns(
+        const __m128i (&groups)[9], sha1_dv_batch& batch, scratch& s)
+    {
+        sha1_dv::rows_from_groups_gfni256(groups, s.rows, batch.count);
+    }
+
+    TORVANIX_TARGET_SHANI_GFNI256 TORVANIX_ALWAYS_INLINE static void finish_columns(sha1_dv_batch&,
+                                                                                    scratch&)
+    {
+    }
+
+    template <int K>
+    TORVANIX_TARGET_SHANI_GFNI256 TORVANIX_ALWAYS_INLINE static bool slice(
+        sha1_dv_batch& batch, scratch& s, std::uint32_t (&candidates)[sha1_dv_batch_size])
+    {
+        if constexpr (K < 2 * half_slices) {
+            constexpr int half = K / half_slices;
+            constexpr int step = K % half_slices;
+            if constexpr (step == 0) {
+                sha1_dv::columns_from_rows_gfni256(s.rows, half, batch.columns);
+            } else {
+                form_avx2::test_half_slice<step - 1>(batch, half, s.parities[half],
+                                                     s.failures[half]);
+            }
+            return false;
+        } else {
+            return form_avx2::candidates_of(s.failures, candidates);
+        }
+    }
+};
+
+// With SSE alone (Goldmont, Tremont): each block's columns with byte
+// shuffles and sign masks, straight into the batch; the test in four
+// vectors of four blocks, confirming candidates one at a time.
+typedef std::uint32_t four_words __attribute__((vector_size(16)));
+
+struct form_sse {
+    static constexpr int slices = sha1_dv::test_slices + 1;
+    static constexpr const sha1_dv_confirm_form& confirm = sha1_dv_confirm_scalar;
+    struct scratch {
+        four_words parities[4][32];
+        four_words failures[4];
+    };
+
+    TORVANIX_TARGET_SHANI TORVANIX_ALWAYS_INLINE static void add_columns(
+        const __m128i (&groups)[9], sha1_dv_batch& batch, scratch&)
+    {
+        sha1_dv::columns_from_groups<true>(groups, batch.columns, batch.count);
+    }
+
+    TORVANIX_TARGET_SHANI TORVANIX_ALWAYS_INLINE static void finish_columns(sha1_dv_batch&,
+                                                                            scratch&)
+    {
+    }
+
+    template <int K>
+    TORVANIX_TARGET_SHANI TORVANIX_ALWAYS_INLINE static bool slice(
+        sha1_dv_batch& batch, scratch& s, std::uint32_t (&candidates)[sha1_dv_batch_size])
+    {
+        for (int quarter = 0; quarter < 4; ++quarter) {
             if constexpr (K < sha1_dv::test_slices) {
-                eight_words columns[sha1_dv::column_count];
+                four_words columns[sha1_dv::column_count];
                 if constexpr (K < sha1_dv::family_slices) {
                     for (int c = 0; c < sha1_dv::column_count; ++c) {
-                        std::memcpy(&columns[c], &batch.columns[c][8 * half], sizeof columns[c]);
+                        std::memcpy(&columns[c], &batch.columns[c][4 * quarter],
+                                    sizeof columns[c]);
                     }
                 }
-                sha1_dv::test_slice<eight_words, K>(columns, s.parities[half], s.failures[half]);
+                sha1_dv::test_slice<four_words, K>(columns, s.parities[quarter],
+                                                   s.failures[quarter]);
             }
         }
         if constexpr (K == slices - 1) {
-            // A lane of either half that has not failed every vector.
-            const eight_words both = s.failures[0] & s.failures[1];
+            // A lane of any quarter that has not failed every vector.
+            const four_words all =
+                s.failures[0] & s.failures[1] & s.failures[2] & s.failures[3];
             std::memcpy(candidates, s.failures, sizeof candidates);
             for (std::uint32_t& lane : candidates) lane = ~lane;
-            return !_mm256_testc_si256(reinterpret_cast<const __m256i&>(both),
-                                       _mm256_set1_epi32(-1));
+            return !_mm_testc_si128(reinterpret_cast<const __m128i&>(all), _mm_set1_epi32(-1));
         }
         return false;
     }
@@ -357,6 +481,20 @@ using form = form_avx512;
 #include "sha1/transform/spread_loop.h"
 #undef TORVANIX_SPREAD_TARGET
 }  // namespace with_avx512
+
+namespace with_gfni256 {
+using form = form_gfni256;
+#define TORVANIX_SPREAD_TARGET TORVANIX_TARGET_SHANI_GFNI256
+#include "sha1/transform/spread_loop.h"
+#undef TORVANIX_SPREAD_TARGET
+}  // namespace with_gfni256
+
+namespace with_sse {
+using form = form_sse;
+#define TORVANIX_SPREAD_TARGET TORVANIX_TARGET_SHANI
+#include "sha1/transform/spread_loop.h"
+#undef TORVANIX_SPREAD_TARGET
+}  // namespace with_sse
 
 namespace with_avx2 {
 using form = form_avx2;
@@ -393,11 +531,23 @@ TORVANIX_TARGET_SHANI sha1_blocks_done sha1_detect_shani_no_avx2(std::uint32_t s
                                                                  const std::uint8_t* data,
                                                                  std::size_t blocks)
 {
+#if defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
+    return with_sse::run(state, data, blocks);
+#else
     return run<true, columns_of_batch_sse, sha1_dv_candidates_batch_portable,
                &sha1_dv_confirm_scalar>(state, data, blocks);
+#endif
 }
 
 #if defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
+// Where GFNI is there too, on 256-bit registers.
+TORVANIX_TARGET_SHANI_GFNI256 sha1_blocks_done sha1_detect_shani_gfni256(std::uint32_t state[5],
+                                                                         const std::uint8_t* data,
+                                                                         std::size_t blocks)
+{
+    return with_gfni256::run(state, data, blocks);
+}
+
 // Where AVX-512 and GFNI are there too.
 TORVANIX_TARGET_SHANI_AVX512 sha1_blocks_done sha1_detect_shani_avx512(std::uint32_t state[5],
                                                                        const std::uint8_t* data,

@@ -148,6 +148,31 @@ TEST(ColumnsX86, Avx2PairFormEqualsThePortableColumns)
     }
 }
 
+// Sixteen patterns at a time, each pattern in every lane in turn.
+TEST(ColumnsX86, Gfni256FormEqualsThePortableColumns)
+{
+    if (!sha1_cpu_has(sha1_read_cpu_features(), sha1_cpu::avx2 | sha1_cpu::gfni)) {
+        GTEST_SKIP() << "no GFNI with AVX2";
+    }
+    const std::vector<Pattern> list = patterns();
+    for (std::size_t first = 0; first < list.size(); ++first) {
+        std::uint32_t words[sha1_dv_batch_size][36];
+        for (int b = 0; b < sha1_dv_batch_size; ++b) {
+            copy(list[(first + b) % list.size()].words, words[b]);
+        }
+        sha1_dv_batch_columns batch;
+        sha1_dv_columns_gfni256(words, batch);
+        for (int b = 0; b < sha1_dv_batch_size; ++b) {
+            SCOPED_TRACE(list[(first + b) % list.size()].name);
+            std::uint32_t expected[sha1_dv::column_count];
+            expected_columns(list[(first + b) % list.size()].words, expected);
+            for (int c = 0; c < sha1_dv::column_count; ++c) {
+                ASSERT_EQ(batch[c][b] & read_bits, expected[c]) << "column " << c << " lane " << b;
+            }
+        }
+    }
+}
+
 #endif
 
 // Every lane of the batch tests equals the one-block test on 32-bit words,

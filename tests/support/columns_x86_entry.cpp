@@ -3,6 +3,7 @@
 
 #if defined(TORVANIX_SHA1_X86)
 
+#include "sha1/transform/columns_gfni256.h"
 #include "sha1/transform/columns_x86.h"
 
 namespace {
@@ -46,6 +47,18 @@ TORVANIX_TARGET_AVX2 void sha1_dv_columns_avx2_pair(const std::uint32_t (&first)
     } else {
         sha1_dv::columns_from_pair_groups<false>(groups, columns, block);
     }
+}
+
+TORVANIX_TARGET_AVX2_GFNI void sha1_dv_columns_gfni256(
+    const std::uint32_t (&words)[sha1_dv_batch_size][36], sha1_dv_batch_columns& columns)
+{
+    sha1_dv_gfni256_rows rows;
+    for (int b = 0; b < sha1_dv_batch_size; ++b) {
+        __m128i groups[9];
+        for (int g = 0; g < 9; ++g) groups[g] = group_of(words[b], g, true);
+        sha1_dv::rows_from_groups_gfni256(groups, rows, b);
+    }
+    for (int half = 0; half < 2; ++half) sha1_dv::columns_from_rows_gfni256(rows, half, columns);
 }
 
 #endif

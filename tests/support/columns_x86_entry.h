@@ -22,6 +22,12 @@ void sha1_dv_columns_sse(const std::uint32_t (&words)[36], bool reversed,
 void sha1_dv_columns_avx2_pair(const std::uint32_t (&first)[36], const std::uint32_t (&second)[36],
                                bool reversed, sha1_dv_batch_columns& columns, int block);
 
+// A batch of blocks, groups reversed, through the GFNI form on 256-bit
+// registers (needs AVX2 and GFNI): each block's rows, then their
+// transposition.
+void sha1_dv_columns_gfni256(const std::uint32_t (&words)[sha1_dv_batch_size][36],
+                             sha1_dv_batch_columns& columns);
+
 #endif
 
 // The AVX-512 forms the SHA-extension transform inlines (elsewhere the plain
