@@ -53,6 +53,25 @@ void sha1_dv_candidates_batch_portable(const sha1_dv_batch_columns& columns,
 #if defined(TORVANIX_SHA1_X86) && defined(__GNUC__)
 
 using eight_words = std::uint32_t __attribute__((vector_size(32)));
+using four_words = std::uint32_t __attribute__((vector_size(16)));
+
+// With SSE, four blocks per vector: half the operations of the plain
+// check's two blocks per 64-bit word.
+TORVANIX_TARGET_SSSE3 void sha1_dv_candidates_batch_ssse3(
+    const sha1_dv_batch_columns& columns, std::uint32_t (&candidates)[sha1_dv_batch_size])
+{
+    for (int first = 0; first < sha1_dv_batch_size; first += 4) {
+        four_words vectors[sha1_dv::column_count];
+        for (int c = 0; c < sha1_dv::column_count; ++c) {
+            vectors[c] = reinterpret_cast<four_words>(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(&columns[c][first])));
+        }
+        four_words masks;
+        sha1_dv::candidates_into(vectors, masks);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(&candidates[first]),
+                         reinterpret_cast<__m128i>(masks));
+    }
+}
 
 TORVANIX_TARGET_AVX2 void sha1_dv_candidates_batch_avx2(
     const sha1_dv_batch_columns& columns, std::uint32_t (&candidates)[sha1_dv_batch_size])
@@ -199,6 +218,12 @@ TORVANIX_TARGET_AVX512VL void sha1_dv_candidates_batch_avx512vl(
 #else
 
 // Compilers without vector types run the plain check.
+void sha1_dv_candidates_batch_ssse3(const sha1_dv_batch_columns& columns,
+                                    std::uint32_t (&candidates)[sha1_dv_batch_size])
+{
+    sha1_dv_candidates_batch_portable(columns, candidates);
+}
+
 void sha1_dv_candidates_batch_avx512vl(const sha1_dv_batch_columns& columns,
                                        std::uint32_t (&candidates)[sha1_dv_batch_size])
 {

@@ -62,6 +62,9 @@ using sha1_dv_batch_check = void (*)(const sha1_dv_batch_columns& columns,
                                      std::uint32_t (&candidates)[sha1_dv_batch_size]);
 void sha1_dv_candidates_batch_portable(const sha1_dv_batch_columns& columns,
                                        std::uint32_t (&candidates)[sha1_dv_batch_size]);
+// With SSSE3, four blocks per vector.
+void sha1_dv_candidates_batch_ssse3(const sha1_dv_batch_columns& columns,
+                                    std::uint32_t (&candidates)[sha1_dv_batch_size]);
 void sha1_dv_candidates_batch_avx2(const sha1_dv_batch_columns& columns,
                                    std::uint32_t (&candidates)[sha1_dv_batch_size]);
 // With AVX-512 F and VL, eight blocks in a 256-bit vector.
@@ -122,6 +125,7 @@ struct sha1_dv_check_entry {
 };
 inline constexpr sha1_dv_check_entry sha1_dv_check_forms[] = {
     {"portable", 0, sha1_dv_candidates_batch_portable},
+    {"ssse3", sha1_cpu::ssse3, sha1_dv_candidates_batch_ssse3},
     {"avx2", sha1_cpu::avx2, sha1_dv_candidates_batch_avx2},
     {"avx512vl", sha1_cpu::avx512vl, sha1_dv_candidates_batch_avx512vl},
 #if defined(TORVANIX_SHA1_ARM64)

@@ -164,10 +164,11 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void one_block(
 // Checks and empties the batch (see sha1_dv_check_batch) with the candidate
 // test `Check`. Out of line: the loop around it keeps more in registers.
 template <sha1_dv_batch_check Check>
-TORVANIX_NEVER_INLINE std::size_t check_batch(sha1_dv_batch& batch, std::size_t done, bool last,
-                                              std::uint32_t state[5])
+TORVANIX_TARGET_AVX2 TORVANIX_NEVER_INLINE std::size_t check_batch(sha1_dv_batch& batch,
+                                                                   std::size_t done, bool last,
+                                                                   std::uint32_t state[5])
 {
-    return sha1_dv_check_batch(batch, Check, sha1_dv_confirm_avx2, done, last, state);
+    return sha1_dv::check_batch(batch, Check, sha1_dv_confirm_avx2, done, last, state);
 }
 
 // Runs blocks a pair at a time, each pair from the schedule made while the

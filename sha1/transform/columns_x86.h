@@ -5,6 +5,11 @@
 
 #include <immintrin.h>
 
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
 #include "sha1/collision/collision.h"
 #include "sha1/target.h"
 
@@ -43,6 +48,52 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE __m128i gather_mask()
     }
 }
 
+// Column c's bit of each byte, as the byte-sign mask (bit k from byte k),
+// into `columns`: of the low bytes for columns 0-7, of the top bytes for
+// columns 8-10. The bits are taken from the highest down, each brought to
+// the top of its byte by adding the bytes to themselves, in place: no copy,
+// which SSE's two-operand shifts would need, and no shift count.
+static_assert(column_bit(7) == 7 && column_bit(8) == 28 && column_bit(10) == 30,
+              "columns 0-7: the low byte's bits; 8-10: the top byte's bits 4-6");
+
+// Sixteen bytes give half of each column word: its low 16 bits (W[35..50])
+// or its high 16 bits, at `half` (the column 0 word's half; column c's is
+// c rows further).
+TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void columns_of_bytes(__m128i lows, __m128i tops,
+                                                                   unsigned char* half)
+{
+    constexpr std::size_t row = sizeof(sha1_dv_batch_columns) / column_count;
+    const auto put = [half](int c, int mask) {
+        const auto bits = static_cast<std::uint16_t>(mask);
+        std::memcpy(half + row * static_cast<std::size_t>(c), &bits, 2);
+    };
+    for (int c = 7; c >= 0; --c) {
+        put(c, _mm_movemask_epi8(lows));
+        if (c != 0) lows = _mm_add_epi8(lows, lows);
+    }
+    tops = _mm_add_epi8(tops, tops);  // bit 30's byte bit 6 to the top
+    for (int c = 10; c >= 8; --c) {
+        put(c, _mm_movemask_epi8(tops));
+        if (c != 8) tops = _mm_add_epi8(tops, tops);
+    }
+}
+
+// Thirty-two bytes give the whole column word.
+TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void columns_of_bytes(__m256i lows, __m256i tops,
+                                                                  sha1_dv_batch_columns& columns,
+                                                                  int block)
+{
+    for (int c = 7; c >= 0; --c) {
+        columns[c][block] = static_cast<std::uint32_t>(_mm256_movemask_epi8(lows));
+        if (c != 0) lows = _mm256_add_epi8(lows, lows);
+    }
+    tops = _mm256_add_epi8(tops, tops);
+    for (int c = 10; c >= 8; --c) {
+        columns[c][block] = static_cast<std::uint32_t>(_mm256_movemask_epi8(tops));
+        if (c != 8) tops = _mm256_add_epi8(tops, tops);
+    }
+}
+
 template <bool Reversed>
 TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void columns_from_groups(
     const __m128i (&groups)[9], sha1_dv_batch_columns& columns, int block)
@@ -62,14 +113,12 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void columns_from_groups(
     const __m128i lows[2] = {_mm_alignr_epi8(low1, low0, 3), _mm_alignr_epi8(last, low1, 3)};
     const __m128i tops[2] = {_mm_alignr_epi8(top1, top0, 3),
                              _mm_alignr_epi8(_mm_srli_si128(last, 8), top1, 3)};
-    for (int c = 0; c < column_count; ++c) {
-        const __m128i* bytes = c < 8 ? lows : tops;
-        const __m128i shift = _mm_cvtsi32_si128(7 - column_bit(c) % 8);
-        const int first = _mm_movemask_epi8(_mm_sll_epi16(bytes[0], shift));
-        const int second = _mm_movemask_epi8(_mm_sll_epi16(bytes[1], shift));
-        columns[c][block] = static_cast<std::uint32_t>(first) | static_cast<std::uint32_t>(second)
-                                                                    << 16;
-    }
+    // One address for all the stores (left to itself, the compiler keeps
+    // one register per column).
+    unsigned char* word = reinterpret_cast<unsigned char*>(&columns[0][block]);
+    TORVANIX_OPAQUE(word);
+    columns_of_bytes(lows[0], tops[0], word);
+    columns_of_bytes(lows[1], tops[1], word + 2);
 }
 
 // Both blocks' groups 8 to 16 merged in twos: groups 8+2i and 9+2i in
@@ -114,13 +163,8 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void columns_from_kept_pair(
                              _mm256_permute2x128_si256(low_a, low_b, 0x31)};
     const __m256i tops[2] = {_mm256_permute2x128_si256(top_a, top_b, 0x20),
                              _mm256_permute2x128_si256(top_a, top_b, 0x31)};
-    for (int c = 0; c < column_count; ++c) {
-        const __m256i* bytes = c < 8 ? lows : tops;
-        const __m128i shift = _mm_cvtsi32_si128(7 - column_bit(c) % 8);
-        columns[c][block] =
-            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_sll_epi16(bytes[0], shift)));
-        columns[c][block + 1] =
-            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_sll_epi16(bytes[1], shift)));
+    for (int b = 0; b < 2; ++b) {
+        columns_of_bytes(lows[b], tops[b], columns, block + b);
     }
 }
 
@@ -136,6 +180,33 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void columns_from_pair_groups(
     keep_pair_group<Reversed, 15>(groups[6], groups[7], kept);
     keep_pair_group<Reversed, 16>(groups[7], groups[8], kept);
     columns_from_kept_pair(kept, columns, block);
+}
+
+// Checks and empties the batch as sha1_dv_check_batch does, with the
+// candidate test `check` and the confirmation `confirm`. Only a block in
+// twenty has candidates on ordinary data: the queue is handed the batch
+// only up to the last block that has some (the blocks after it then count
+// as not run yet, so `done` goes back by as many), and not at all, about
+// half the time, when none has.
+TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE std::size_t check_batch(
+    sha1_dv_batch& batch, sha1_dv_batch_check check, const sha1_dv_confirm_form& confirm,
+    std::size_t done, bool last, std::uint32_t state[5])
+{
+    std::uint32_t candidates[sha1_dv_batch_size];
+    check(batch.columns, candidates);
+    unsigned with = 0;  // bit b: block b has candidates
+    for (int b = 0; b < sha1_dv_batch_size; b += 4) {
+        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(candidates + b));
+        const int none =
+            _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(four, _mm_setzero_si128())));
+        with |= (~static_cast<unsigned>(none) & 0xFu) << b;
+    }
+    with &= (1u << batch.count) - 1;  // lanes past a short batch's count are junk
+    const int count = std::bit_width(with);
+    done -= static_cast<std::size_t>(batch.count - count);
+    batch.count = count;
+    if (count == 0) return last ? sha1_dv_drain_queue(batch.queue, confirm, state) : 0;
+    return sha1_dv_queue_candidates(batch.queue, batch, candidates, confirm, done, last, state);
 }
 
 }  // namespace sha1_dv

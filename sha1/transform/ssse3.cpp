@@ -138,6 +138,24 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void one_block(
     }
 }
 
+// A block's columns into the batch. Out of line: inlined, it changes how
+// the compiler allocates the rounds' registers, and costs more than a call.
+TORVANIX_TARGET_SSSE3 TORVANIX_NEVER_INLINE void add_columns(const block_schedule& schedule,
+                                                             sha1_dv_batch& batch)
+{
+    sha1_dv::columns_from_groups<false>(schedule.kept, batch.columns, batch.count);
+}
+
+// Checks and empties the batch (see sha1_dv::check_batch). Out of line, as
+// add_columns.
+TORVANIX_TARGET_SSSE3 TORVANIX_NEVER_INLINE std::size_t check_batch(sha1_dv_batch& batch,
+                                                                    std::size_t done, bool last,
+                                                                    std::uint32_t state[5])
+{
+    return sha1_dv::check_batch(batch, sha1_dv_candidates_batch_ssse3, sha1_dv_confirm_scalar, done,
+                                last, state);
+}
+
 // Runs blocks; with `Detect`, checks each block and stops after the first
 // that completes a collision attack.
 template <bool Detect>
@@ -167,13 +185,11 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE sha1_blocks_done run(std::uint32_t 
         one_block(v, schedule, w, tables[(done + 1) % 2], next, batch.before60[batch.count], c);
         ++done;
         if constexpr (Detect) {
-            sha1_dv::columns_from_groups<false>(schedule.kept, batch.columns, batch.count);
+            add_columns(schedule, batch);
             for (int i = 0; i < 5; ++i) batch.out[batch.count][i] = v[i];
             batch.count_in(data);
             if (batch.count == sha1_dv_batch_size || done == blocks) {
-                if (const std::size_t upto =
-                        sha1_dv_check_batch(batch, sha1_dv_candidates_batch_portable,
-                                            sha1_dv_confirm_scalar, done, done == blocks, state)) {
+                if (const std::size_t upto = check_batch(batch, done, done == blocks, state)) {
                     return {upto, true};
                 }
             }

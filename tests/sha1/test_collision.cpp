@@ -117,15 +117,23 @@ TEST(CollisionDetection, EveryTransformDetectsTheSameBlocks)
 {
     std::mt19937 random(99);
     std::vector<std::vector<std::uint8_t>> inputs;
-    for (const CollisionFile& file : collision_files()) inputs.push_back(file.bytes);
+    for (const CollisionFile& file : collision_files()) {
+        inputs.push_back(file.bytes);
+        // Random blocks after the attacked one, in its batch and beyond.
+        inputs.push_back(file.bytes);
+        const std::vector<std::uint8_t> after = random_bytes(random, 64 * 20);
+        inputs.back().insert(inputs.back().end(), after.begin(), after.end());
+    }
     inputs.push_back(random_bytes(random, 64 * 37 + 3));
 
     for (const sha1_transform_entry& t : sha1_testing::usable_transforms()) {
         SCOPED_TRACE(t.name);
         for (const std::vector<std::uint8_t>& input : inputs) {
             // A byte offset tests unaligned loads; starting a block later
-            // moves the attacked block to the other place of a pair.
-            for (std::size_t offset : {0, 1}) {
+            // moves the attacked block to the other place of a pair, and
+            // four blocks later the shattered files' (their block 4) to
+            // the first place of a batch.
+            for (std::size_t offset : {0, 1, 4}) {
                 std::vector<std::uint8_t> buffer(offset);
                 buffer.insert(buffer.end(), input.begin(), input.end());
                 const std::uint8_t* data = buffer.data() + offset;
