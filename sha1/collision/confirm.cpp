@@ -90,13 +90,14 @@ namespace {
 // Whether the candidate in lane `l` of the queue collides, in plain C++.
 bool lane_collides(const sha1_dv_queue& queue, int l)
 {
+    const std::uint32_t s = queue.slot[l];
     std::uint32_t W[80];
-    sha1_expand(queue.block[l], W);
+    sha1_expand(queue.block[s], W);
     const int v = static_cast<int>(queue.vector[l]);
     std::uint32_t out[5];
-    for (int i = 0; i < 5; ++i) out[i] = queue.out[i][l];
-    state start = {queue.before60[0][l], queue.before60[1][l], queue.before60[2][l],
-                   queue.before60[3][l], queue.before60[4][l]};
+    for (int i = 0; i < 5; ++i) out[i] = queue.out[i][s];
+    state start = {queue.before60[0][s], queue.before60[1][s], queue.before60[2][s],
+                   queue.before60[3][s], queue.before60[4][s]};
     if (sha1_disturbance_vectors[v].testt == 58) {
         backwards<58>(start, W, std::make_integer_sequence<int, 2>{});
         return partner_collides<58>(start, W, v, out);

@@ -51,11 +51,35 @@ using sha1_dv::step_backward;
 using sha1_dv::step_forward;
 using sha1_dv::store;
 
-template <typename V>
-TORVANIX_ALWAYS_INLINE state<V> load_state(const std::uint32_t (&rows)[5][sha1_dv_queue_size])
+// Each lane's element of five rows kept by slot, through the lanes' slot
+// numbers (below the lanes' count, so one permutation of a vector's
+// elements).
+TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE eight_lanes by_slot(const std::uint32_t* row,
+                                                                __m256i slots)
 {
-    return {load<V>(rows[0]), load<V>(rows[1]), load<V>(rows[2]), load<V>(rows[3]),
-            load<V>(rows[4])};
+    return reinterpret_cast<eight_lanes>(_mm256_permutevar8x32_epi32(
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row)), slots));
+}
+
+TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE sixteen_lanes by_slot(const std::uint32_t* row,
+                                                                    __m512i slots)
+{
+    return reinterpret_cast<sixteen_lanes>(
+        _mm512_maskz_permutexvar_epi32(0xFFFF, slots, _mm512_loadu_si512(row)));
+}
+
+TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE state<eight_lanes> by_slot(
+    const std::uint32_t (&rows)[5][sha1_dv_queue_size], __m256i slots)
+{
+    return {by_slot(rows[0], slots), by_slot(rows[1], slots), by_slot(rows[2], slots),
+            by_slot(rows[3], slots), by_slot(rows[4], slots)};
+}
+
+TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE state<sixteen_lanes> by_slot(
+    const std::uint32_t (&rows)[5][sha1_dv_queue_size], __m512i slots)
+{
+    return {by_slot(rows[0], slots), by_slot(rows[1], slots), by_slot(rows[2], slots),
+            by_slot(rows[3], slots), by_slot(rows[4], slots)};
 }
 
 // What the lanes read of their blocks and vectors, a row per word, lane l
@@ -88,7 +112,9 @@ TORVANIX_ALWAYS_INLINE void expand_partner(const std::uint32_t* rows, std::uint3
 // collides with their block, one bit each.
 template <typename V>
 TORVANIX_ALWAYS_INLINE std::uint32_t colliding_lanes(const sha1_dv_queue& queue,
-                                                     const std::uint32_t* rows)
+                                                     const std::uint32_t* rows,
+                                                     const state<V>& before60,
+                                                     const state<V>& out)
 {
     constexpr int lanes = lanes_of<V>;
     std::uint32_t partner[80 * lanes];
@@ -99,7 +125,6 @@ TORVANIX_ALWAYS_INLINE std::uint32_t colliding_lanes(const sha1_dv_queue& queue,
         own[i] = load<V>(partner + (58 + i) * lanes) ^ load<V>(rows + (16 + i) * lanes);
     }
 
-    const state<V> before60 = load_state<V>(queue.before60);
     state<V> from58 = before60;
     step_backward<59>(from58, own[1]);
     step_backward<58>(from58, own[0]);
@@ -122,7 +147,6 @@ TORVANIX_ALWAYS_INLINE std::uint32_t colliding_lanes(const sha1_dv_queue& queue,
     state<V> forward = start;
     forwards<65>(forward, partner, std::make_integer_sequence<int, 15>{});
 
-    const state<V> out = load_state<V>(queue.out);
     const V differs = ((back.a + forward.a) ^ out.a) | ((back.b + forward.b) ^ out.b) |
                       ((back.c + forward.c) ^ out.c) | ((back.d + forward.d) ^ out.d) |
                       ((back.e + forward.e) ^ out.e);
@@ -142,10 +166,8 @@ void pad(sha1_dv_queue& queue, int count, int lanes)
     const auto fill = [&](auto* row) {
         for (int l = count; l < lanes; ++l) row[l] = row[0];
     };
-    fill(queue.block);
     fill(queue.vector);
-    for (auto& row : queue.before60) fill(row);
-    for (auto& row : queue.out) fill(row);
+    fill(queue.slot);
     fill(queue.from58);
 }
 
@@ -186,7 +208,8 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE __m256i partner_words(const sha1_dv_
                                                                   int first, __m256i byte_swap)
 {
     const __m256i words = _mm256_shuffle_epi8(
-        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(queue.block[l] + 4 * first)),
+        _mm256_loadu_si256(
+            reinterpret_cast<const __m256i*>(queue.block[queue.slot[l]] + 4 * first)),
         byte_swap);
     const __m256i dm = _mm256_loadu_si256(
         reinterpret_cast<const __m256i*>(sha1_dv_differences.dm[queue.vector[l]] + first));
@@ -235,7 +258,10 @@ TORVANIX_TARGET_AVX2 std::uint32_t confirm_avx2(sha1_dv_queue& queue, int count)
     pad(queue, count, 8);
     std::uint32_t rows[word_rows * 8];
     eight_lanes_rows(queue, 0, rows, 8);
-    return colliding_lanes<eight_lanes>(queue, rows) & ((std::uint32_t{1} << count) - 1);
+    const __m256i slots = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(queue.slot));
+    return colliding_lanes<eight_lanes>(queue, rows, by_slot(queue.before60, slots),
+                                        by_slot(queue.out, slots)) &
+           ((std::uint32_t{1} << count) - 1);
 }
 
 TORVANIX_TARGET_AVX512 std::uint32_t confirm_avx512(sha1_dv_queue& queue, int count)
@@ -245,13 +271,20 @@ TORVANIX_TARGET_AVX512 std::uint32_t confirm_avx512(sha1_dv_queue& queue, int co
         pad(queue, count, 8);
         std::uint32_t rows[word_rows * 8];
         eight_lanes_rows(queue, 0, rows, 8);
-        return colliding_lanes<eight_lanes>(queue, rows) & ((std::uint32_t{1} << count) - 1);
+        const __m256i slots = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(queue.slot));
+    return colliding_lanes<eight_lanes>(queue, rows, by_slot(queue.before60, slots),
+                                        by_slot(queue.out, slots)) &
+           ((std::uint32_t{1} << count) - 1);
     }
     pad(queue, count, 16);
     std::uint32_t rows[word_rows * 16];
     eight_lanes_rows(queue, 0, rows, 16);
     eight_lanes_rows(queue, 8, rows, 16);
-    return colliding_lanes<sixteen_lanes>(queue, rows) & ((std::uint32_t{1} << count) - 1);
+    const __m512i slots = _mm512_loadu_si512(queue.slot);
+    return colliding_lanes<sixteen_lanes>(queue, rows,
+                                          by_slot(queue.before60, slots),
+                                          by_slot(queue.out, slots)) &
+           ((std::uint32_t{1} << count) - 1);
 }
 
 }  // namespace

@@ -32,9 +32,9 @@ std::size_t drain(sha1_dv_queue& queue, const sha1_dv_confirm_form& form, std::u
     queue.count = 0;
     const std::uint32_t collide = form.confirm(queue, count);
     if (collide == 0) return 0;
-    const int l = std::countr_zero(collide);
-    for (int i = 0; i < 5; ++i) state[i] = queue.out[i][l];
-    return queue.done[l];
+    const std::uint32_t s = queue.slot[std::countr_zero(collide)];
+    for (int i = 0; i < 5; ++i) state[i] = queue.out[i][s];
+    return queue.done[s];
 }
 
 }  // namespace
