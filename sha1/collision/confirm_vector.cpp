@@ -142,14 +142,7 @@ TORVANIX_ALWAYS_INLINE std::uint32_t colliding_lanes(const sha1_dv_queue& queue,
     start.d = (from58.d & use58) | (start.d & ~use58);
     start.e = (from58.e & use58) | (start.e & ~use58);
 
-    state<V> back = start;
-    backwards<0>(back, partner, std::make_integer_sequence<int, 65>{});
-    state<V> forward = start;
-    forwards<65>(forward, partner, std::make_integer_sequence<int, 15>{});
-
-    const V differs = ((back.a + forward.a) ^ out.a) | ((back.b + forward.b) ^ out.b) |
-                      ((back.c + forward.c) ^ out.c) | ((back.d + forward.d) ^ out.d) |
-                      ((back.e + forward.e) ^ out.e);
+    const V differs = sha1_dv::final_differs<65>(start, partner, out);
     std::uint32_t lane_differs[lanes];
     store(lane_differs, differs);
     std::uint32_t collide = 0;
