@@ -61,19 +61,18 @@ template <int T, typename V>
 TORVANIX_ALWAYS_INLINE void step_backward(state<V>& s, const V& w)
 {
     // E, just found by the step before, enters the round function last, and
-    // through one operation where the function allows: choose and majority
-    // are sums of a term of B and D alone and one of E (their bits never
-    // both set), so the chain from one step's E to the next is that
-    // operation and a subtraction.
+    // through one operation: choose and parity are one three-input logic
+    // operation where the processor has it; majority is written as the sum of
+    // a term of B and D alone and one with E (their bits never both set).
+    // The chain from one step's E to the next is that and a subtraction.
+    using sha1_rounds::bit_ops;
     const V b = rotl<2>(s.c);
     const V rest = s.a - w - sha1_rounds::constant<T> - rotl<5>(s.b);
     V e;
-    if constexpr (T < 20) {
-        e = rest - (b & s.d) - (~b & s.e);
-    } else if constexpr (T >= 40 && T < 60) {
+    if constexpr (T >= 40 && T < 60) {
         e = rest - (b & s.d) - ((b ^ s.d) & s.e);
     } else {
-        e = rest - (b ^ s.d ^ s.e);
+        e = rest - sha1_rounds::round_function<T, bit_ops::fewest>(b, s.d, s.e);
     }
     s = {s.b, b, s.d, s.e, e};
 }
