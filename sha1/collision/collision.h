@@ -114,6 +114,10 @@ extern const sha1_dv_confirm_form sha1_dv_confirm_scalar;
 // confirmation instead. Where the build has no vector form, the plain one.
 extern const sha1_dv_confirm_form sha1_dv_confirm_avx2;
 extern const sha1_dv_confirm_form sha1_dv_confirm_avx512;
+#if defined(TORVANIX_SHA1_ARM64)
+// Four candidates in NEON vectors.
+extern const sha1_dv_confirm_form sha1_dv_confirm_neon;
+#endif
 
 // Every form of the candidate test and of the confirmation, with the
 // processor features it needs (sha1_cpu), for the tests to compare with
@@ -141,6 +145,9 @@ inline constexpr sha1_dv_confirm_entry sha1_dv_confirm_forms[] = {
     {"scalar", 0, &sha1_dv_confirm_scalar},
     {"avx2", sha1_cpu::avx2, &sha1_dv_confirm_avx2},
     {"avx512", sha1_cpu::avx512, &sha1_dv_confirm_avx512},
+#if defined(TORVANIX_SHA1_ARM64)
+    {"neon", 0, &sha1_dv_confirm_neon},
+#endif
 };
 
 // Blocks compressed but not yet checked, up to sha1_dv_batch_size: what the batch check

@@ -1,5 +1,6 @@
 // Confirmation of queued collision-attack candidates in vectors, one
-// candidate per 32-bit element: eight in AVX2 vectors, sixteen in AVX-512.
+// candidate per 32-bit element: eight in AVX2 vectors, sixteen in AVX-512,
+// four in NEON.
 //
 // Every lane runs the same steps whatever its vector. From the block's state
 // before step 60, two steps back (with the block's own words) give the
@@ -24,9 +25,7 @@
 #include "sha1/collision/collision.h"
 #include "sha1/target.h"
 
-#if defined(TORVANIX_SHA1_X86) && defined(__GNUC__)
-
-#include <immintrin.h>
+#if (defined(TORVANIX_SHA1_X86) || defined(TORVANIX_SHA1_ARM64)) && defined(__GNUC__)
 
 #include <utility>
 
@@ -34,12 +33,6 @@
 #include "sha1/collision/steps.h"
 
 namespace {
-
-// The compiler turns rotations into vprold and three-input logic into
-// vpternlogd where AVX-512 is enabled, and into shifts, ORs and plain logic
-// with AVX2.
-using eight_lanes = std::uint32_t __attribute__((vector_size(32)));
-using sixteen_lanes = std::uint32_t __attribute__((vector_size(64)));
 
 using sha1_dv::backwards;
 using sha1_dv::forwards;
@@ -50,37 +43,6 @@ using sha1_dv::state;
 using sha1_dv::step_backward;
 using sha1_dv::step_forward;
 using sha1_dv::store;
-
-// Each lane's element of five rows kept by slot, through the lanes' slot
-// numbers (below the lanes' count, so one permutation of a vector's
-// elements).
-TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE eight_lanes by_slot(const std::uint32_t* row,
-                                                                __m256i slots)
-{
-    return reinterpret_cast<eight_lanes>(_mm256_permutevar8x32_epi32(
-        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row)), slots));
-}
-
-TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE sixteen_lanes by_slot(const std::uint32_t* row,
-                                                                    __m512i slots)
-{
-    return reinterpret_cast<sixteen_lanes>(
-        _mm512_maskz_permutexvar_epi32(0xFFFF, slots, _mm512_loadu_si512(row)));
-}
-
-TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE state<eight_lanes> by_slot(
-    const std::uint32_t (&rows)[5][sha1_dv_queue_size], __m256i slots)
-{
-    return {by_slot(rows[0], slots), by_slot(rows[1], slots), by_slot(rows[2], slots),
-            by_slot(rows[3], slots), by_slot(rows[4], slots)};
-}
-
-TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE state<sixteen_lanes> by_slot(
-    const std::uint32_t (&rows)[5][sha1_dv_queue_size], __m512i slots)
-{
-    return {by_slot(rows[0], slots), by_slot(rows[1], slots), by_slot(rows[2], slots),
-            by_slot(rows[3], slots), by_slot(rows[4], slots)};
-}
 
 // What the lanes read of their blocks and vectors, a row per word, lane l
 // of row r at [r * lanes + l]: rows 0..15 the partner's first words (the
@@ -162,6 +124,51 @@ void pad(sha1_dv_queue& queue, int count, int lanes)
     fill(queue.vector);
     fill(queue.slot);
     fill(queue.from58);
+}
+
+}  // namespace
+
+#if defined(TORVANIX_SHA1_X86)
+
+#include <immintrin.h>
+
+namespace {
+
+// The compiler turns rotations into vprold and three-input logic into
+// vpternlogd where AVX-512 is enabled, and into shifts, ORs and plain logic
+// with AVX2.
+using eight_lanes = std::uint32_t __attribute__((vector_size(32)));
+using sixteen_lanes = std::uint32_t __attribute__((vector_size(64)));
+
+// Each lane's element of five rows kept by slot, through the lanes' slot
+// numbers (below the lanes' count, so one permutation of a vector's
+// elements).
+TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE eight_lanes by_slot(const std::uint32_t* row,
+                                                                __m256i slots)
+{
+    return reinterpret_cast<eight_lanes>(_mm256_permutevar8x32_epi32(
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row)), slots));
+}
+
+TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE sixteen_lanes by_slot(const std::uint32_t* row,
+                                                                    __m512i slots)
+{
+    return reinterpret_cast<sixteen_lanes>(
+        _mm512_maskz_permutexvar_epi32(0xFFFF, slots, _mm512_loadu_si512(row)));
+}
+
+TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE state<eight_lanes> by_slot(
+    const std::uint32_t (&rows)[5][sha1_dv_queue_size], __m256i slots)
+{
+    return {by_slot(rows[0], slots), by_slot(rows[1], slots), by_slot(rows[2], slots),
+            by_slot(rows[3], slots), by_slot(rows[4], slots)};
+}
+
+TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE state<sixteen_lanes> by_slot(
+    const std::uint32_t (&rows)[5][sha1_dv_queue_size], __m512i slots)
+{
+    return {by_slot(rows[0], slots), by_slot(rows[1], slots), by_slot(rows[2], slots),
+            by_slot(rows[3], slots), by_slot(rows[4], slots)};
 }
 
 // Rows 0..7 of the eight inputs, each eight consecutive words of one lane,
@@ -287,7 +294,54 @@ const sha1_dv_confirm_form sha1_dv_confirm_avx512 = {16, confirm_avx512};
 
 #else
 
-// Compilers without vector types, and other processors, confirm in plain C++.
+namespace {
+
+using four_lanes = std::uint32_t __attribute__((vector_size(16)));
+
+// Each lane's element of five rows kept by slot.
+state<four_lanes> by_slot(const std::uint32_t (&rows)[5][sha1_dv_queue_size],
+                          const sha1_dv_queue& queue)
+{
+    std::uint32_t lanes[5][4];
+    for (int i = 0; i < 5; ++i) {
+        for (int l = 0; l < 4; ++l) lanes[i][l] = rows[i][queue.slot[l]];
+    }
+    return {load<four_lanes>(lanes[0]), load<four_lanes>(lanes[1]), load<four_lanes>(lanes[2]),
+            load<four_lanes>(lanes[3]), load<four_lanes>(lanes[4])};
+}
+
+std::uint32_t confirm_neon(sha1_dv_queue& queue, int count)
+{
+    if (count < 2) return sha1_dv_confirm_scalar.confirm(queue, count);
+    pad(queue, count, 4);
+    std::uint32_t rows[word_rows * 4];
+    for (int l = 0; l < 4; ++l) {
+        const std::uint8_t* block = queue.block[queue.slot[l]];
+        const std::uint32_t* dm = sha1_dv_differences.dm[queue.vector[l]];
+        for (int t = 0; t < 16; ++t) {
+            const std::uint8_t* p = block + 4 * t;
+            const std::uint32_t word = std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 |
+                                       std::uint32_t{p[2]} << 8 | p[3];
+            rows[t * 4 + l] = word ^ dm[t];
+        }
+        for (int i = 0; i < 7; ++i) rows[(16 + i) * 4 + l] = dm[58 + i];
+    }
+    return colliding_lanes<four_lanes>(queue, rows, by_slot(queue.before60, queue),
+                                       by_slot(queue.out, queue)) &
+           ((std::uint32_t{1} << count) - 1);
+}
+
+}  // namespace
+
+const sha1_dv_confirm_form sha1_dv_confirm_neon = {4, confirm_neon};
+
+#endif
+
+#endif
+
+// Where the build has no vector form (other compilers and processors, or
+// the x86 forms on Arm), the plain confirmation.
+#if !defined(TORVANIX_SHA1_X86) || !defined(__GNUC__)
 namespace {
 
 std::uint32_t confirm_plain(sha1_dv_queue& queue, int count)
@@ -299,5 +353,7 @@ std::uint32_t confirm_plain(sha1_dv_queue& queue, int count)
 
 const sha1_dv_confirm_form sha1_dv_confirm_avx2 = {1, confirm_plain};
 const sha1_dv_confirm_form sha1_dv_confirm_avx512 = {1, confirm_plain};
-
+#if defined(TORVANIX_SHA1_ARM64) && !defined(__GNUC__)
+const sha1_dv_confirm_form sha1_dv_confirm_neon = {1, confirm_plain};
+#endif
 #endif
