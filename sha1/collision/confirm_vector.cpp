@@ -6,11 +6,12 @@
 // before step 60, two steps back (with the block's own words) give the
 // state before 58 and five forward the state before 65. A vector whose check
 // starts at 58 runs its partner on from there to 65, with the partner's
-// words; then every lane holds the partner's state before 65 and runs it
-// back to the partner's chaining input and forward to its last state. (From
-// 65 back to 58 that retraces, exactly, the steps just taken: a step is
-// invertible.) Seven steps more than where the check starts at 58, but no
-// lane waits for another.
+// words; then every lane holds the partner's state before 65, from which
+// sha1_dv::final_differs tests whether the partner's compression ends in the
+// block's chaining value, meeting in the middle. (From 65 back to 58 that
+// retraces, exactly, the steps just taken: a step is invertible.) Seven
+// steps more than where the check starts at 58, but no lane waits for
+// another.
 
 // GCC and Clang warn that passing or returning 32- and 64-byte vectors
 // between functions compiled without AVX would differ from passing them
