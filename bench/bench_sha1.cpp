@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "sha1/collision/collision.h"
+#include "sha1/collision/queue.h"
+#include "sha1/cpu_features.h"
 #include "sha1/sha1.h"
 #include "sha1/transform.h"
 #include "tests/support/sha1_testing.h"
@@ -68,6 +71,29 @@ void engine_bench(benchmark::State& state)
     state.SetLabel(sha1_chosen_transform().name);
 }
 
+// One confirmation of a full queue: random blocks and states (the work does
+// not depend on them), each lane along another vector. Counts candidates.
+void confirm_bench(benchmark::State& state, const sha1_dv_confirm_form* form)
+{
+    const auto data = input(64 * sha1_dv_queue_size);
+    std::mt19937 random(2);
+    std::uint32_t before60[5];
+    std::uint32_t out[5];
+    sha1_dv_queue queue;
+    for (int l = 0; l < form->lanes; ++l) {
+        for (int i = 0; i < 5; ++i) {
+            before60[i] = static_cast<std::uint32_t>(random());
+            out[i] = static_cast<std::uint32_t>(random());
+        }
+        sha1_dv_queue_push(queue, before60, data.data() + 64 * l, (l * 7) % sha1_dv_count, out,
+                           static_cast<std::size_t>(l + 1));
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(form->confirm(queue, form->lanes));
+    }
+    state.SetItemsProcessed(state.iterations() * form->lanes);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -79,6 +105,12 @@ int main(int argc, char** argv)
         auto* d = benchmark::RegisterBenchmark((std::string("detecting/") + t.name).c_str(),
                                                detecting_bench, t.detecting);
         for (std::int64_t n : sizes) d->Arg(n);
+    }
+    for (const sha1_dv_confirm_entry& c : sha1_dv_confirm_forms) {
+        if (sha1_cpu_has(sha1_read_cpu_features(), c.needs)) {
+            benchmark::RegisterBenchmark((std::string("confirm/") + c.name).c_str(), confirm_bench,
+                                         c.form);
+        }
     }
     auto* e = benchmark::RegisterBenchmark("engine", engine_bench);
     for (std::int64_t n : sizes) e->Arg(n);

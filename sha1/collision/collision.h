@@ -76,20 +76,24 @@ void sha1_dv_candidates_batch_neon(const sha1_dv_batch_columns& columns,
 
 // Candidates waiting for confirmation, across the batches of one transform
 // call, so that a vector form confirms a full vector of them at once. Each
-// lane is one (block, vector) pair, in the order the blocks ran. The block
-// stays where the transform read it; what the batch kept of it is copied in,
-// so the batch's places can be reused. Lane l of a row is element [row][l].
+// lane is one (block, vector) pair, in the order the blocks ran; the lanes of
+// one block share a slot, which holds what the batch kept of the block (the
+// block itself stays where the transform read it), copied once however many
+// vectors the block passes, so the batch's places can be reused. Lane or
+// slot l of a row is element [row][l].
 inline constexpr int sha1_dv_queue_size = 16;
 struct sha1_dv_queue {
-    const std::uint8_t* block[sha1_dv_queue_size];
-    std::uint32_t vector[sha1_dv_queue_size];       // index into sha1_disturbance_vectors
-    std::uint32_t before60[5][sha1_dv_queue_size];  // block's working state before step 60
-    std::uint32_t out[5][sha1_dv_queue_size];       // chaining value after the block
+    std::uint32_t vector[sha1_dv_queue_size];  // index into sha1_disturbance_vectors
+    std::uint32_t slot[sha1_dv_queue_size];    // the lane's block's slot
     // All ones where the vector's check starts before step 58, zero where
     // before step 65.
     std::uint32_t from58[sha1_dv_queue_size];
+    const std::uint8_t* block[sha1_dv_queue_size];  // by slot
+    std::uint32_t before60[5][sha1_dv_queue_size];  // block's working state before step 60
+    std::uint32_t out[5][sha1_dv_queue_size];       // chaining value after the block
     std::size_t done[sha1_dv_queue_size];  // the block's 1-based count in the call
-    int count = 0;
+    int count = 0;                         // lanes
+    int slots = 0;
 };
 
 // Confirms lanes 0..count-1 of the queue (count at most the form's `lanes`):
@@ -113,6 +117,10 @@ extern const sha1_dv_confirm_form sha1_dv_confirm_scalar;
 // confirmation instead. Where the build has no vector form, the plain one.
 extern const sha1_dv_confirm_form sha1_dv_confirm_avx2;
 extern const sha1_dv_confirm_form sha1_dv_confirm_avx512;
+#if defined(TORVANIX_SHA1_ARM64)
+// Four candidates in NEON vectors.
+extern const sha1_dv_confirm_form sha1_dv_confirm_neon;
+#endif
 
 // Every form of the candidate test and of the confirmation, with the
 // processor features it needs (sha1_cpu), for the tests to compare with
@@ -141,6 +149,9 @@ inline constexpr sha1_dv_confirm_entry sha1_dv_confirm_forms[] = {
     {"scalar", 0, &sha1_dv_confirm_scalar},
     {"avx2", sha1_cpu::avx2, &sha1_dv_confirm_avx2},
     {"avx512", sha1_cpu::avx512, &sha1_dv_confirm_avx512},
+#if defined(TORVANIX_SHA1_ARM64)
+    {"neon", 0, &sha1_dv_confirm_neon},
+#endif
 };
 
 // Blocks compressed but not yet checked, up to sha1_dv_batch_size: what the batch check

@@ -24,15 +24,8 @@ bool partner_collides(const state& start, const std::uint32_t W[80], int v,
 {
     std::uint32_t partner[80];
     for (int t = 0; t < 80; ++t) partner[t] = W[t] ^ sha1_dv_differences.dm[v][t];
-    // The partner's chaining input: back from the shared state.
-    state back = start;
-    backwards<0>(back, partner, std::make_integer_sequence<int, Testt>{});
-    // Its compression's last state: forward from the shared state.
-    state forward = start;
-    forwards<Testt>(forward, partner, std::make_integer_sequence<int, 80 - Testt>{});
-    return back.a + forward.a == ihv_out[0] && back.b + forward.b == ihv_out[1] &&
-           back.c + forward.c == ihv_out[2] && back.d + forward.d == ihv_out[3] &&
-           back.e + forward.e == ihv_out[4];
+    const state out = {ihv_out[0], ihv_out[1], ihv_out[2], ihv_out[3], ihv_out[4]};
+    return sha1_dv::final_differs<Testt>(start, partner, out) == 0;
 }
 
 constexpr bool checks_start_at_58_or_65()
@@ -90,13 +83,14 @@ namespace {
 // Whether the candidate in lane `l` of the queue collides, in plain C++.
 bool lane_collides(const sha1_dv_queue& queue, int l)
 {
+    const std::uint32_t s = queue.slot[l];
     std::uint32_t W[80];
-    sha1_expand(queue.block[l], W);
+    sha1_expand(queue.block[s], W);
     const int v = static_cast<int>(queue.vector[l]);
     std::uint32_t out[5];
-    for (int i = 0; i < 5; ++i) out[i] = queue.out[i][l];
-    state start = {queue.before60[0][l], queue.before60[1][l], queue.before60[2][l],
-                   queue.before60[3][l], queue.before60[4][l]};
+    for (int i = 0; i < 5; ++i) out[i] = queue.out[i][s];
+    state start = {queue.before60[0][s], queue.before60[1][s], queue.before60[2][s],
+                   queue.before60[3][s], queue.before60[4][s]};
     if (sha1_disturbance_vectors[v].testt == 58) {
         backwards<58>(start, W, std::make_integer_sequence<int, 2>{});
         return partner_collides<58>(start, W, v, out);

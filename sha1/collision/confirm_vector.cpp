@@ -1,15 +1,17 @@
 // Confirmation of queued collision-attack candidates in vectors, one
-// candidate per 32-bit element: eight in AVX2 vectors, sixteen in AVX-512.
+// candidate per 32-bit element: eight in AVX2 vectors, sixteen in AVX-512,
+// four in NEON.
 //
 // Every lane runs the same steps whatever its vector. From the block's state
 // before step 60, two steps back (with the block's own words) give the
 // state before 58 and five forward the state before 65. A vector whose check
 // starts at 58 runs its partner on from there to 65, with the partner's
-// words; then every lane holds the partner's state before 65 and runs it
-// back to the partner's chaining input and forward to its last state. (From
-// 65 back to 58 that retraces, exactly, the steps just taken: a step is
-// invertible.) Seven steps more than where the check starts at 58, but no
-// lane waits for another.
+// words; then every lane holds the partner's state before 65, from which
+// sha1_dv::final_differs tests whether the partner's compression ends in the
+// block's chaining value, meeting in the middle. (From 65 back to 58 that
+// retraces, exactly, the steps just taken: a step is invertible.) Seven
+// steps more than where the check starts at 58, but no lane waits for
+// another.
 
 // GCC and Clang warn that passing or returning 32- and 64-byte vectors
 // between functions compiled without AVX would differ from passing them
@@ -24,9 +26,7 @@
 #include "sha1/collision/collision.h"
 #include "sha1/target.h"
 
-#if defined(TORVANIX_SHA1_X86) && defined(__GNUC__)
-
-#include <immintrin.h>
+#if (defined(TORVANIX_SHA1_X86) || defined(TORVANIX_SHA1_ARM64)) && defined(__GNUC__)
 
 #include <utility>
 
@@ -34,12 +34,6 @@
 #include "sha1/collision/steps.h"
 
 namespace {
-
-// The compiler turns rotations into vprold and three-input logic into
-// vpternlogd where AVX-512 is enabled, and into shifts, ORs and plain logic
-// with AVX2.
-using eight_lanes = std::uint32_t __attribute__((vector_size(32)));
-using sixteen_lanes = std::uint32_t __attribute__((vector_size(64)));
 
 using sha1_dv::backwards;
 using sha1_dv::forwards;
@@ -50,13 +44,6 @@ using sha1_dv::state;
 using sha1_dv::step_backward;
 using sha1_dv::step_forward;
 using sha1_dv::store;
-
-template <typename V>
-TORVANIX_ALWAYS_INLINE state<V> load_state(const std::uint32_t (&rows)[5][sha1_dv_queue_size])
-{
-    return {load<V>(rows[0]), load<V>(rows[1]), load<V>(rows[2]), load<V>(rows[3]),
-            load<V>(rows[4])};
-}
 
 // What the lanes read of their blocks and vectors, a row per word, lane l
 // of row r at [r * lanes + l]: rows 0..15 the partner's first words (the
@@ -88,7 +75,9 @@ TORVANIX_ALWAYS_INLINE void expand_partner(const std::uint32_t* rows, std::uint3
 // collides with their block, one bit each.
 template <typename V>
 TORVANIX_ALWAYS_INLINE std::uint32_t colliding_lanes(const sha1_dv_queue& queue,
-                                                     const std::uint32_t* rows)
+                                                     const std::uint32_t* rows,
+                                                     const state<V>& before60,
+                                                     const state<V>& out)
 {
     constexpr int lanes = lanes_of<V>;
     std::uint32_t partner[80 * lanes];
@@ -99,7 +88,6 @@ TORVANIX_ALWAYS_INLINE std::uint32_t colliding_lanes(const sha1_dv_queue& queue,
         own[i] = load<V>(partner + (58 + i) * lanes) ^ load<V>(rows + (16 + i) * lanes);
     }
 
-    const state<V> before60 = load_state<V>(queue.before60);
     state<V> from58 = before60;
     step_backward<59>(from58, own[1]);
     step_backward<58>(from58, own[0]);
@@ -117,15 +105,7 @@ TORVANIX_ALWAYS_INLINE std::uint32_t colliding_lanes(const sha1_dv_queue& queue,
     start.d = (from58.d & use58) | (start.d & ~use58);
     start.e = (from58.e & use58) | (start.e & ~use58);
 
-    state<V> back = start;
-    backwards<0>(back, partner, std::make_integer_sequence<int, 65>{});
-    state<V> forward = start;
-    forwards<65>(forward, partner, std::make_integer_sequence<int, 15>{});
-
-    const state<V> out = load_state<V>(queue.out);
-    const V differs = ((back.a + forward.a) ^ out.a) | ((back.b + forward.b) ^ out.b) |
-                      ((back.c + forward.c) ^ out.c) | ((back.d + forward.d) ^ out.d) |
-                      ((back.e + forward.e) ^ out.e);
+    const V differs = sha1_dv::final_differs<65>(start, partner, out);
     std::uint32_t lane_differs[lanes];
     store(lane_differs, differs);
     std::uint32_t collide = 0;
@@ -142,11 +122,54 @@ void pad(sha1_dv_queue& queue, int count, int lanes)
     const auto fill = [&](auto* row) {
         for (int l = count; l < lanes; ++l) row[l] = row[0];
     };
-    fill(queue.block);
     fill(queue.vector);
-    for (auto& row : queue.before60) fill(row);
-    for (auto& row : queue.out) fill(row);
+    fill(queue.slot);
     fill(queue.from58);
+}
+
+}  // namespace
+
+#if defined(TORVANIX_SHA1_X86)
+
+#include <immintrin.h>
+
+namespace {
+
+// The compiler turns rotations into vprold and three-input logic into
+// vpternlogd where AVX-512 is enabled, and into shifts, ORs and plain logic
+// with AVX2.
+using eight_lanes = std::uint32_t __attribute__((vector_size(32)));
+using sixteen_lanes = std::uint32_t __attribute__((vector_size(64)));
+
+// Each lane's element of five rows kept by slot, through the lanes' slot
+// numbers (below the lanes' count, so one permutation of a vector's
+// elements).
+TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE eight_lanes by_slot(const std::uint32_t* row,
+                                                                __m256i slots)
+{
+    return reinterpret_cast<eight_lanes>(_mm256_permutevar8x32_epi32(
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row)), slots));
+}
+
+TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE sixteen_lanes by_slot(const std::uint32_t* row,
+                                                                    __m512i slots)
+{
+    return reinterpret_cast<sixteen_lanes>(
+        _mm512_maskz_permutexvar_epi32(0xFFFF, slots, _mm512_loadu_si512(row)));
+}
+
+TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE state<eight_lanes> by_slot(
+    const std::uint32_t (&rows)[5][sha1_dv_queue_size], __m256i slots)
+{
+    return {by_slot(rows[0], slots), by_slot(rows[1], slots), by_slot(rows[2], slots),
+            by_slot(rows[3], slots), by_slot(rows[4], slots)};
+}
+
+TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE state<sixteen_lanes> by_slot(
+    const std::uint32_t (&rows)[5][sha1_dv_queue_size], __m512i slots)
+{
+    return {by_slot(rows[0], slots), by_slot(rows[1], slots), by_slot(rows[2], slots),
+            by_slot(rows[3], slots), by_slot(rows[4], slots)};
 }
 
 // Rows 0..7 of the eight inputs, each eight consecutive words of one lane,
@@ -186,7 +209,8 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE __m256i partner_words(const sha1_dv_
                                                                   int first, __m256i byte_swap)
 {
     const __m256i words = _mm256_shuffle_epi8(
-        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(queue.block[l] + 4 * first)),
+        _mm256_loadu_si256(
+            reinterpret_cast<const __m256i*>(queue.block[queue.slot[l]] + 4 * first)),
         byte_swap);
     const __m256i dm = _mm256_loadu_si256(
         reinterpret_cast<const __m256i*>(sha1_dv_differences.dm[queue.vector[l]] + first));
@@ -235,7 +259,10 @@ TORVANIX_TARGET_AVX2 std::uint32_t confirm_avx2(sha1_dv_queue& queue, int count)
     pad(queue, count, 8);
     std::uint32_t rows[word_rows * 8];
     eight_lanes_rows(queue, 0, rows, 8);
-    return colliding_lanes<eight_lanes>(queue, rows) & ((std::uint32_t{1} << count) - 1);
+    const __m256i slots = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(queue.slot));
+    return colliding_lanes<eight_lanes>(queue, rows, by_slot(queue.before60, slots),
+                                        by_slot(queue.out, slots)) &
+           ((std::uint32_t{1} << count) - 1);
 }
 
 TORVANIX_TARGET_AVX512 std::uint32_t confirm_avx512(sha1_dv_queue& queue, int count)
@@ -245,13 +272,20 @@ TORVANIX_TARGET_AVX512 std::uint32_t confirm_avx512(sha1_dv_queue& queue, int co
         pad(queue, count, 8);
         std::uint32_t rows[word_rows * 8];
         eight_lanes_rows(queue, 0, rows, 8);
-        return colliding_lanes<eight_lanes>(queue, rows) & ((std::uint32_t{1} << count) - 1);
+        const __m256i slots = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(queue.slot));
+    return colliding_lanes<eight_lanes>(queue, rows, by_slot(queue.before60, slots),
+                                        by_slot(queue.out, slots)) &
+           ((std::uint32_t{1} << count) - 1);
     }
     pad(queue, count, 16);
     std::uint32_t rows[word_rows * 16];
     eight_lanes_rows(queue, 0, rows, 16);
     eight_lanes_rows(queue, 8, rows, 16);
-    return colliding_lanes<sixteen_lanes>(queue, rows) & ((std::uint32_t{1} << count) - 1);
+    const __m512i slots = _mm512_loadu_si512(queue.slot);
+    return colliding_lanes<sixteen_lanes>(queue, rows,
+                                          by_slot(queue.before60, slots),
+                                          by_slot(queue.out, slots)) &
+           ((std::uint32_t{1} << count) - 1);
 }
 
 }  // namespace
@@ -261,7 +295,54 @@ const sha1_dv_confirm_form sha1_dv_confirm_avx512 = {16, confirm_avx512};
 
 #else
 
-// Compilers without vector types, and other processors, confirm in plain C++.
+namespace {
+
+using four_lanes = std::uint32_t __attribute__((vector_size(16)));
+
+// Each lane's element of five rows kept by slot.
+state<four_lanes> by_slot(const std::uint32_t (&rows)[5][sha1_dv_queue_size],
+                          const sha1_dv_queue& queue)
+{
+    std::uint32_t lanes[5][4];
+    for (int i = 0; i < 5; ++i) {
+        for (int l = 0; l < 4; ++l) lanes[i][l] = rows[i][queue.slot[l]];
+    }
+    return {load<four_lanes>(lanes[0]), load<four_lanes>(lanes[1]), load<four_lanes>(lanes[2]),
+            load<four_lanes>(lanes[3]), load<four_lanes>(lanes[4])};
+}
+
+std::uint32_t confirm_neon(sha1_dv_queue& queue, int count)
+{
+    if (count < 2) return sha1_dv_confirm_scalar.confirm(queue, count);
+    pad(queue, count, 4);
+    std::uint32_t rows[word_rows * 4];
+    for (int l = 0; l < 4; ++l) {
+        const std::uint8_t* block = queue.block[queue.slot[l]];
+        const std::uint32_t* dm = sha1_dv_differences.dm[queue.vector[l]];
+        for (int t = 0; t < 16; ++t) {
+            const std::uint8_t* p = block + 4 * t;
+            const std::uint32_t word = std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 |
+                                       std::uint32_t{p[2]} << 8 | p[3];
+            rows[t * 4 + l] = word ^ dm[t];
+        }
+        for (int i = 0; i < 7; ++i) rows[(16 + i) * 4 + l] = dm[58 + i];
+    }
+    return colliding_lanes<four_lanes>(queue, rows, by_slot(queue.before60, queue),
+                                       by_slot(queue.out, queue)) &
+           ((std::uint32_t{1} << count) - 1);
+}
+
+}  // namespace
+
+const sha1_dv_confirm_form sha1_dv_confirm_neon = {4, confirm_neon};
+
+#endif
+
+#endif
+
+// Where the build has no vector form (other compilers and processors, or
+// the x86 forms on Arm), the plain confirmation.
+#if !defined(TORVANIX_SHA1_X86) || !defined(__GNUC__)
 namespace {
 
 std::uint32_t confirm_plain(sha1_dv_queue& queue, int count)
@@ -273,5 +354,7 @@ std::uint32_t confirm_plain(sha1_dv_queue& queue, int count)
 
 const sha1_dv_confirm_form sha1_dv_confirm_avx2 = {1, confirm_plain};
 const sha1_dv_confirm_form sha1_dv_confirm_avx512 = {1, confirm_plain};
-
+#if defined(TORVANIX_SHA1_ARM64) && !defined(__GNUC__)
+const sha1_dv_confirm_form sha1_dv_confirm_neon = {1, confirm_plain};
+#endif
 #endif

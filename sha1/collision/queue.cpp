@@ -24,6 +24,23 @@ constexpr vector_by_mask_bit make_vector_by_mask_bit()
 
 constexpr vector_by_mask_bit mask_bit_vector = make_vector_by_mask_bit();
 
+// sha1_dv_queue::from58 of the vector whose candidate bit is bit k.
+struct from58_by_mask_bit {
+    std::uint32_t from58[32];
+    constexpr std::uint32_t operator[](int bit) const { return from58[bit]; }
+};
+
+constexpr from58_by_mask_bit make_from58_by_mask_bit()
+{
+    from58_by_mask_bit table{};
+    for (const sha1_disturbance_vector& dv : sha1_disturbance_vectors) {
+        table.from58[dv.mask_bit] = dv.testt == 58 ? ~std::uint32_t{0} : 0;
+    }
+    return table;
+}
+
+constexpr from58_by_mask_bit mask_bit_from58 = make_from58_by_mask_bit();
+
 // Confirms the queue's candidates; if one collides, writes the chaining
 // value after the first one's block into `state` and returns its count.
 std::size_t drain(sha1_dv_queue& queue, const sha1_dv_confirm_form& form, std::uint32_t state[5])
@@ -32,9 +49,9 @@ std::size_t drain(sha1_dv_queue& queue, const sha1_dv_confirm_form& form, std::u
     queue.count = 0;
     const std::uint32_t collide = form.confirm(queue, count);
     if (collide == 0) return 0;
-    const int l = std::countr_zero(collide);
-    for (int i = 0; i < 5; ++i) state[i] = queue.out[i][l];
-    return queue.done[l];
+    const std::uint32_t s = queue.slot[std::countr_zero(collide)];
+    for (int i = 0; i < 5; ++i) state[i] = queue.out[i][s];
+    return queue.done[s];
 }
 
 }  // namespace
@@ -66,15 +83,33 @@ std::size_t sha1_dv_queue_candidates(sha1_dv_queue& queue, sha1_dv_batch& batch,
         }
         return 0;
     }
+    const int lanes = confirm.lanes < sha1_dv_queue_size ? confirm.lanes : sha1_dv_queue_size;
     for (int b = 0; b < count; ++b) {
-        for (std::uint32_t left = candidates[b]; left != 0; left &= left - 1) {
-            const int v = mask_bit_vector[std::countr_zero(left)];
-            sha1_dv_queue_push(queue, batch.before60[b], batch.block[b], v, batch.out[b],
-                               done - static_cast<std::size_t>(count - 1 - b));
-            if (queue.count == confirm.lanes || queue.count == sha1_dv_queue_size) {
+        std::uint32_t left = candidates[b];
+        if (left == 0) continue;
+        // The block's slot once, then a lane per vector; the lane count kept
+        // here, where the stores into the queue cannot change it.
+        const std::size_t block_done = done - static_cast<std::size_t>(count - 1 - b);
+        int s = sha1_dv_queue_slot(queue, batch.before60[b], batch.block[b], batch.out[b],
+                                   block_done);
+        int l = queue.count;
+        do {
+            const int bit = std::countr_zero(left);
+            left &= left - 1;
+            queue.vector[l] = mask_bit_vector[bit];
+            queue.slot[l] = static_cast<std::uint32_t>(s);
+            queue.from58[l] = mask_bit_from58[bit];
+            if (++l == lanes) {
+                queue.count = l;
                 if (const std::size_t upto = drain(queue, confirm, state)) return upto;
+                l = 0;
+                if (left != 0) {
+                    s = sha1_dv_queue_slot(queue, batch.before60[b], batch.block[b],
+                                           batch.out[b], block_done);
+                }
             }
-        }
+        } while (left != 0);
+        queue.count = l;
     }
     if (last && queue.count != 0) return drain(queue, confirm, state);
     return 0;

@@ -104,13 +104,15 @@ TORVANIX_ALWAYS_INLINE void add_to_batch(sha1_dv_batch& batch, sha1_dv::neon_bat
 // Takes the batch's columns and checks it: how many blocks of the call run
 // up to the first that completes a collision attack (its chaining value is
 // then in `state`), or 0.
+// With `last`, the call's input ends with this batch: the candidates still
+// queued are confirmed too.
 std::size_t check(sha1_dv_batch& batch, sha1_dv::neon_batch_rows& rows, std::size_t done,
-                  std::uint32_t state[5])
+                  bool last, std::uint32_t state[5])
 {
     sha1_dv::columns_of_batch(rows, batch.count, batch.columns);
-    // One block's candidates at a time, as they are found: no queue to drain.
-    return sha1_dv_check_batch(batch, sha1_dv_candidates_batch_neon, sha1_dv_confirm_scalar, done,
-                               false, state);
+    // Candidates wait in the batch's queue until four fill a vector.
+    return sha1_dv_check_batch(batch, sha1_dv_candidates_batch_neon, sha1_dv_confirm_neon, done,
+                               last, state);
 }
 
 // Runs blocks; with `Detect`, checks each block and stops after the first
@@ -135,7 +137,8 @@ sha1_blocks_done run(std::uint32_t state[5], const std::uint8_t* data, std::size
             compress<true>(abcd, e, data, k, kept);
             add_to_batch(batch, rows, index, kept, abcd, e, data);
             if (batch.count == sha1_dv_batch_size || done + 1 == blocks) {
-                if (const std::size_t upto = check(batch, rows, done + 1, state)) {
+                if (const std::size_t upto =
+                        check(batch, rows, done + 1, done + 1 == blocks, state)) {
                     return {upto, true};
                 }
             }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -110,7 +111,8 @@ std::vector<Form> usable_forms()
 // Every vector, in every lane of full and partial queues, among candidates
 // along other vectors (starting at 58 and at 65) that do not collide; the
 // queue keeps earlier rounds' forged candidates past `count`, which must go
-// unreported.
+// unreported. With `shared`, lane 1 holds lane 0's block again along another
+// vector, in the same slot, and the lanes after it sit one slot lower.
 TEST(Confirmation, FindsThePartnerOfEveryVectorInEveryLane)
 {
     std::mt19937 random(11);
@@ -121,14 +123,21 @@ TEST(Confirmation, FindsThePartnerOfEveryVectorInEveryLane)
         for (int count : {1, 2, form.lanes / 2 + 1, form.lanes}) {
             for (int v = 0; v < sha1_dv_count; ++v) {
                 for (int lane = 0; lane < count; ++lane) {
-                    for (bool forged : {true, false}) {
+                    for (const auto& [forged, shared] :
+                         {std::pair{true, false}, std::pair{false, false}, std::pair{true, true}}) {
                         queue.count = 0;
                         for (int l = 0; l < count; ++l) {
                             const int other = (v + 1 + l * 7) % sha1_dv_count;
-                            Candidate& c = kept[static_cast<std::size_t>(l)];
-                            c = make_candidate(random, l == lane ? v : other, l == lane && forged);
-                            sha1_dv_queue_push(queue, c.before60, c.bytes, c.v, c.out,
-                                               static_cast<std::size_t>(l));
+                            const bool again = shared && l == 1 && lane != 1;
+                            Candidate& c = kept[static_cast<std::size_t>(again ? 0 : l)];
+                            if (!again) {
+                                c = make_candidate(random, l == lane ? v : other,
+                                                   l == lane && forged);
+                            }
+                            // (Never v itself, along which the block does collide.)
+                            const int along = again ? (v + 1 + l) % sha1_dv_count : c.v;
+                            sha1_dv_queue_push(queue, c.before60, c.bytes, along,
+                                               c.out, static_cast<std::size_t>(again ? 0 : l));
                         }
                         const std::uint32_t found = form.form->confirm(queue, count);
                         ASSERT_EQ(found, forged ? std::uint32_t{1} << lane : 0)
