@@ -220,4 +220,22 @@ build/bench/torvanix_craft "$crafted" 256 | sed 's/^/  /'
 head -c $((256 << 20)) "$big" >"$random"
 cat "$crafted" "$random" >/dev/null  # into the page cache
 compare "torvanix, crafted" "$tv $crafted" "torvanix, random (ratio: crafted / random)" "$tv $random"
+
+# The Windows programs, where both are built (cmake --workflow --preset
+# windows, and windows-x64) and this machine runs wine's 32-bit loader:
+# the 32-bit program against the 64-bit one, each started by its own
+# loader in the 32-bit build's prefix (its start-up is in the times).
+exe32=build/windows/torvanix.exe exe64=build/windows-x64/torvanix.exe
+if [ -f "$exe32" ] && [ -f "$exe64" ] && [ -x /usr/lib/wine/wine ] && [ -x /usr/lib/wine/wine64 ] &&
+  sh scripts/runs-i386.sh >/dev/null; then
+  echo "The 32-bit Windows program against the 64-bit one, under wine (ratio: 32-bit / 64-bit)"
+  export WINEPREFIX=$PWD/build/windows/wine WINEDEBUG=-all
+  for file in "$big" "$crafted"; do
+    compare "32-bit exe, ${file##*/}" "/usr/lib/wine/wine $exe32 $file" \
+            "64-bit exe, ${file##*/}" "/usr/lib/wine/wine64 $exe64 $file"
+  done
+else
+  echo "(The 32-bit and 64-bit Windows programs are not compared: both must be built and"
+  echo " this machine must run wine's 32-bit loader.)"
+fi
 rm -f "$crafted" "$random"
