@@ -78,3 +78,13 @@
 #include <cstdint>
 typedef std::uint32_t sha1_sixteen_words __attribute__((vector_size(64)));
 #endif
+
+// 32-bit x86 code has eight vector registers, 64-bit code sixteen (32 with
+// AVX-512). With eight, the SHA-extension rounds need nearly all of them,
+// and no form can hold the values the collision check keeps in registers
+// beside them.
+#if defined(__i386__) || defined(_M_IX86)
+inline constexpr bool sha1_eight_vector_registers = true;
+#else
+inline constexpr bool sha1_eight_vector_registers = false;
+#endif

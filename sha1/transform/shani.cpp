@@ -37,12 +37,15 @@ namespace {
 // j+1, adds group j into j+2 and starts j+3.
 // What the collision check keeps of one block: the message groups it reads
 // (W[32..67], groups 8 to 16) and A..D after rounds 56 and 60.
+// With `AtOnce`, each is stored as soon as it is made: left in registers,
+// the values crowd the rounds' own, which the compiler then spills in the
+// middle of their chain of latencies.
 struct kept_for_check {
     __m128i groups[9];
     __m128i abcd[2];
 };
 
-template <bool Keep, int J>
+template <bool Keep, bool AtOnce, int J>
 TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void four_rounds(__m128i& abcd, __m128i& abcd_back,
                                                               __m128i& e_first, __m128i msg[4],
                                                               kept_for_check& kept,
@@ -51,6 +54,7 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void four_rounds(__m128i& abcd, __m
 {
     if constexpr (Keep && J >= 8 && J <= 16) {
         kept.groups[J - 8] = msg[J % 4];
+        if constexpr (AtOnce) TORVANIX_FROM_MEMORY(kept.groups);
     }
     if constexpr (J < 4) {
         msg[J] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * J)),
@@ -69,6 +73,7 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void four_rounds(__m128i& abcd, __m
     abcd = _mm_sha1rnds4_epu32(abcd, e_plus_w, J / 5);
     if constexpr (Keep && (J == 13 || J == 14)) {
         kept.abcd[J - 13] = abcd;
+        if constexpr (AtOnce) TORVANIX_FROM_MEMORY(kept.abcd);
     }
     if constexpr (J >= 1 && J <= 16) {
         msg[(J + 3) % 4] = _mm_sha1msg1_epu32(msg[(J + 3) % 4], msg[J % 4]);
@@ -78,12 +83,12 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void four_rounds(__m128i& abcd, __m
     }
 }
 
-template <bool Keep, int... J>
+template <bool Keep, bool AtOnce, int... J>
 TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void eighty_rounds(
     std::integer_sequence<int, J...>, __m128i& abcd, __m128i& abcd_back, __m128i& e_first,
     __m128i msg[4], kept_for_check& kept, const std::uint8_t* data, const __m128i& byte_swap)
 {
-    (four_rounds<Keep, J>(abcd, abcd_back, e_first, msg, kept, data, byte_swap), ...);
+    (four_rounds<Keep, AtOnce, J>(abcd, abcd_back, e_first, msg, kept, data, byte_swap), ...);
 }
 
 // Writes the chaining value held as A..D (A in the top lane) and E (top lane).
@@ -111,8 +116,9 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI __m128i byte_swap_mask()
 }
 
 // Compresses one block into A..D (A in the top lane) and E (top lane);
-// with `Keep`, keeps the groups the collision check reads.
-template <bool Keep>
+// with `Keep`, keeps the groups the collision check reads (with `AtOnce`,
+// stored as soon as they are made).
+template <bool Keep, bool AtOnce = false>
 TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void compress(__m128i& abcd, __m128i& e,
                                                            const std::uint8_t* data,
                                                            kept_for_check& kept,
@@ -122,7 +128,7 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void compress(__m128i& abcd, __m128
     const __m128i e_start = e;
     __m128i abcd_back;
     __m128i msg[4];
-    eighty_rounds<Keep>(std::make_integer_sequence<int, 20>{}, abcd, abcd_back, e, msg, kept, data,
+    eighty_rounds<Keep, AtOnce>(std::make_integer_sequence<int, 20>{}, abcd, abcd_back, e, msg, kept, data,
                         byte_swap);
     // E after round 80 is A four rounds earlier, rotated by 30.
     e = _mm_sha1nexte_epu32(abcd_back, e_start);
@@ -213,7 +219,7 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI sha1_blocks_done run(std::uint32_t 
         // Lanes past the last block of a short batch hold earlier groups.
         batch_groups groups = {};
         for (std::size_t done = 0; done < blocks; ++done, data += 64) {
-            compress<true>(abcd, e, data, kept, byte_swap);
+            compress<true, true>(abcd, e, data, kept, byte_swap);
             add_to_batch(batch, groups, kept, abcd, e, data);
             if (batch.count == sha1_dv_batch_size || done + 1 == blocks) {
                 Columns(groups, batch.count, batch.columns);
@@ -249,6 +255,10 @@ typedef std::uint32_t eight_words __attribute__((vector_size(32)));
 struct form_avx512 {
     static constexpr int slices = 2 + sha1_dv::test_slices + 1;
     static constexpr const sha1_dv_confirm_form& confirm = sha1_dv_confirm_avx512;
+    // The rows are combined from the groups in registers where there are
+    // enough of them: read back just after they were stored, the groups
+    // would wait for the stores to complete.
+    static constexpr bool kept_at_once = sha1_eight_vector_registers;
     struct scratch {
         sha1_dv_batch_rows rows;
         sha1_dv_batch_rows quads;
@@ -295,6 +305,7 @@ struct form_avx512 {
 struct form_avx2 {
     static constexpr int slices = sha1_dv::test_slices + 1;
     static constexpr const sha1_dv_confirm_form& confirm = sha1_dv_confirm_avx2;
+    static constexpr bool kept_at_once = true;
     struct scratch {
         __m128i even_groups[9];  // of the block waiting for its pair
         eight_words parities[2][32];
@@ -385,6 +396,7 @@ struct form_gfni256 {
     static constexpr int half_slices = 1 + sha1_dv::test_slices;
     static constexpr int slices = 2 * half_slices + 1;
     static constexpr const sha1_dv_confirm_form& confirm = sha1_dv_confirm_avx2;
+    static constexpr bool kept_at_once = true;
     struct scratch {
         sha1_dv_gfni256_rows rows;
         eight_words parities[2][32];
@@ -430,6 +442,7 @@ typedef std::uint32_t four_words __attribute__((vector_size(16)));
 struct form_sse {
     static constexpr int slices = sha1_dv::test_slices + 1;
     static constexpr const sha1_dv_confirm_form& confirm = sha1_dv_confirm_scalar;
+    static constexpr bool kept_at_once = true;
     struct scratch {
         four_words parities[4][32];
         four_words failures[4];

@@ -10,7 +10,8 @@
 // a block's columns from its message groups (or, with `finish_columns`,
 // later); `slice<K>`, which runs slice K and, the last, writes the
 // candidates and says whether there are any; `confirm`, the confirmation's
-// form.
+// form; `kept_at_once`, whether the rounds store the values the check keeps
+// as soon as they are made.
 // (No include guard: meant to be included more than once.)
 
 // A batch, and its check while it runs. The states the confirmation starts
@@ -70,7 +71,7 @@ TORVANIX_ALWAYS_INLINE TORVANIX_SPREAD_TARGET void compress_into(__m128i& abcd, 
                                                                  const std::uint8_t* data,
                                                                  const __m128i& byte_swap)
 {
-    compress<true>(abcd, e, data, kept, byte_swap);
+    compress<true, form::kept_at_once>(abcd, e, data, kept, byte_swap);
     form::add_columns(kept.groups, filling.batch, filling.scratch);
     const int k = filling.batch.count;
     filling.abcd56[k] = kept.abcd[0];
