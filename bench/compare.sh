@@ -61,7 +61,8 @@ small=("$work"/small/f*)
 have() { command -v "$1" >/dev/null 2>&1; }
 masked="OPENSSL_ia32cap=:~0x20000000"  # openssl without its SHA-extension code
 
-printf 'CPU: %s\n' "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
+cpuinfo() { grep -m1 "^$1[[:space:]]*:" /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'; }
+printf 'CPU: %s, family %s model %s\n' "$(cpuinfo 'model name')" "$(cpuinfo 'cpu family')" "$(cpuinfo model)"
 printf 'transform chosen: %s (default build)\n\n' \
   "$(build/bench/bench_sha1 --benchmark_filter=engine/64 2>/dev/null | awk '/engine/ {print $NF}')"
 
