@@ -193,6 +193,13 @@ std::size_t sha1_dv_queue_candidates(sha1_dv_queue& queue, sha1_dv_batch& batch,
                                      const sha1_dv_confirm_form& confirm, std::size_t done,
                                      bool last, std::uint32_t state[5]);
 
+// The same given `with`, whose bit b is set where block b has candidates
+// (and is below the batch's count): the blocks without are not looked at.
+std::size_t sha1_dv_queue_blocks(sha1_dv_queue& queue, sha1_dv_batch& batch,
+                                 const std::uint32_t (&candidates)[sha1_dv_batch_size],
+                                 unsigned with, const sha1_dv_confirm_form& confirm,
+                                 std::size_t done, bool last, std::uint32_t state[5]);
+
 // Confirms what `queue` holds now, as at the end of a call; returns and
 // writes as sha1_dv_check_batch.
 std::size_t sha1_dv_drain_queue(sha1_dv_queue& queue, const sha1_dv_confirm_form& confirm,
