@@ -117,6 +117,8 @@ extern const sha1_dv_confirm_form sha1_dv_confirm_scalar;
 // confirmation instead. Where the build has no vector form, the plain one.
 extern const sha1_dv_confirm_form sha1_dv_confirm_avx2;
 extern const sha1_dv_confirm_form sha1_dv_confirm_avx512;
+// Four candidates in SSE vectors (needs SSSE3).
+extern const sha1_dv_confirm_form sha1_dv_confirm_ssse3;
 #if defined(TORVANIX_SHA1_ARM64)
 // Four candidates in NEON vectors.
 extern const sha1_dv_confirm_form sha1_dv_confirm_neon;
@@ -147,6 +149,7 @@ struct sha1_dv_confirm_entry {
 };
 inline constexpr sha1_dv_confirm_entry sha1_dv_confirm_forms[] = {
     {"scalar", 0, &sha1_dv_confirm_scalar},
+    {"ssse3", sha1_cpu::ssse3, &sha1_dv_confirm_ssse3},
     {"avx2", sha1_cpu::avx2, &sha1_dv_confirm_avx2},
     {"avx512", sha1_cpu::avx512, &sha1_dv_confirm_avx512},
 #if defined(TORVANIX_SHA1_ARM64)
