@@ -50,6 +50,9 @@ bool sha1_dv_collides(const std::uint32_t ihv_in[5], const std::uint32_t W[80],
 // 60, for transforms that have it at hand.
 bool sha1_dv_collides_from(const std::uint32_t before60[5], const std::uint8_t* block,
                            std::uint32_t candidates, const std::uint32_t ihv_out[5]);
+// The same with the block's expanded message W at hand.
+bool sha1_dv_collides_from_words(const std::uint32_t before60[5], const std::uint32_t W[80],
+                                 std::uint32_t candidates, const std::uint32_t ihv_out[5]);
 
 // The most blocks one batch check takes.
 inline constexpr int sha1_dv_batch_size = 16;

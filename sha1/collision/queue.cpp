@@ -71,7 +71,10 @@ std::size_t sha1_dv_queue_candidates(sha1_dv_queue& queue, sha1_dv_batch& batch,
                                      bool last, std::uint32_t state[5])
 {
     unsigned with = 0;
-    for (int b = 0; b < batch.count; ++b) with |= (candidates[b] != 0 ? 1u : 0u) << b;
+    const int count = batch.count;
+    for (int b = 0; b < count; ++b) {
+        if (candidates[b] != 0) with |= 1u << b;
+    }
     return sha1_dv_queue_blocks(queue, batch, candidates, with, confirm, done, last, state);
 }
 

@@ -44,25 +44,32 @@ void sha1_transform_portable(std::uint32_t state[5], const std::uint8_t* data, s
     }
 }
 
-// Blocks are checked in batches of sixteen, two blocks per 64-bit word, and
-// a candidate's block expanded again only for its confirmation.
+// Blocks are checked in batches of sixteen, two blocks per 64-bit word;
+// each block's expanded message is kept until then, for its confirmation.
 sha1_blocks_done sha1_detect_portable(std::uint32_t state[5], const std::uint8_t* data,
                                       std::size_t blocks)
 {
+    std::uint32_t words[sha1_dv_batch_size][80];
     sha1_dv_batch batch;
     for (std::size_t done = 0; done < blocks; data += 64) {
         const int k = batch.count;
-        std::uint32_t W[80];
-        compress(state, data, W, batch.before60[k]);
-        sha1_dv::columns_of_expanded(W, batch.columns, k);
+        compress(state, data, words[k], batch.before60[k]);
+        sha1_dv::columns_of_expanded(words[k], batch.columns, k);
         for (int i = 0; i < 5; ++i) batch.out[k][i] = state[i];
         batch.count_in(data);
         ++done;
         if (batch.count == sha1_dv_batch_size || done == blocks) {
-            if (const std::size_t upto =
-                    sha1_dv_check_batch(batch, sha1_dv_candidates_batch_portable,
-                                        sha1_dv_confirm_scalar, done, done == blocks, state)) {
-                return {upto, true};
+            std::uint32_t candidates[sha1_dv_batch_size];
+            sha1_dv_candidates_batch_portable(batch.columns, candidates);
+            const int count = batch.count;
+            batch.count = 0;
+            for (int b = 0; b < count; ++b) {
+                if (candidates[b] != 0 &&
+                    sha1_dv_collides_from_words(batch.before60[b], words[b], candidates[b],
+                                                batch.out[b])) {
+                    for (int i = 0; i < 5; ++i) state[i] = batch.out[b][i];
+                    return {done - static_cast<std::size_t>(count - 1 - b), true};
+                }
             }
         }
     }
