@@ -354,7 +354,7 @@ TORVANIX_ALWAYS_INLINE void low_and_top_bytes(const std::uint32_t* first, std::u
 }
 
 // The columns of an expanded message W, into columns[c][block], in plain
-// C++ with a fifth fewer operations than columns_portable: the low bytes of
+// C++ with an eighth fewer operations than columns_portable: the low bytes of
 // eight words at a time (and, packed two groups to a word, bits 28-30 of
 // their top bytes) are gathered into a 64-bit word and transposed as a bit
 // matrix, which gives a byte of every column at once; the bytes are then
