@@ -321,4 +321,88 @@ TORVANIX_ALWAYS_INLINE void columns_portable(const std::uint32_t* from35,
     }
 }
 
+
+// Transposes the 8x8 bit matrix in `x` whose row k is byte k: bit c of
+// byte k goes to bit k of byte c.
+constexpr std::uint64_t transposed_bytes(std::uint64_t x)
+{
+    std::uint64_t t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AA;
+    x ^= t ^ (t << 7);
+    t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCC;
+    x ^= t ^ (t << 14);
+    t = (x ^ (x >> 28)) & 0x00000000F0F0F0F0;
+    return x ^ t ^ (t << 28);
+}
+
+// The low bytes (`low`) and top bytes (`top`) of W[first + k], k = 0..7,
+// each in byte k of a 64-bit word: words k and k + 4 side by side in a
+// 64-bit word, bytes then 16-bit halves swapped between two such words.
+TORVANIX_ALWAYS_INLINE void low_and_top_bytes(const std::uint32_t* first, std::uint64_t& low,
+                                         std::uint64_t& top)
+{
+    constexpr std::uint64_t bytes_02 = 0x00FF00FF00FF00FF;
+    constexpr std::uint64_t lanes_02 = 0x0000FFFF0000FFFF;
+    std::uint64_t x[4];
+    for (int k = 0; k < 4; ++k) x[k] = first[k] | std::uint64_t{first[k + 4]} << 32;
+    // Bytes 0 and 2 (a, c) or 1 and 3 (b, d) of words k, k + 1.
+    const std::uint64_t a = (x[0] & bytes_02) | (x[1] << 8 & ~bytes_02);
+    const std::uint64_t b = (x[0] >> 8 & bytes_02) | (x[1] & ~bytes_02);
+    const std::uint64_t c = (x[2] & bytes_02) | (x[3] << 8 & ~bytes_02);
+    const std::uint64_t d = (x[2] >> 8 & bytes_02) | (x[3] & ~bytes_02);
+    low = (a & lanes_02) | (c << 16 & ~lanes_02);
+    top = (b >> 16 & lanes_02) | (d & ~lanes_02);
+}
+
+// The columns of an expanded message W, into columns[c][block], in plain
+// C++ with an eighth fewer operations than columns_portable: the low bytes of
+// eight words at a time (and, packed two groups to a word, bits 28-30 of
+// their top bytes) are gathered into a 64-bit word and transposed as a bit
+// matrix, which gives a byte of every column at once; the bytes are then
+// interleaved into the column words. Reads W[35..66]: bits 30 and 31 of the
+// columns hold W[65] and W[66].
+TORVANIX_ALWAYS_INLINE void columns_of_expanded(const std::uint32_t (&W)[80],
+                                                sha1_dv_batch_columns& columns, int block)
+{
+    std::uint64_t low[4];  // byte c: column c's bits of words 8g..8g+7
+    std::uint64_t top[4];
+    for (int g = 0; g < 4; ++g) {
+        low_and_top_bytes(W + first_word + 8 * g, low[g], top[g]);
+        low[g] = transposed_bytes(low[g]);
+    }
+    // Bytes 4-6: columns 8-10 of group 2h; bytes 0-2: of group 2h + 1.
+    std::uint64_t tops[2];
+    for (int h = 0; h < 2; ++h) {
+        tops[h] = transposed_bytes((top[2 * h] & 0x7070707070707070) |
+                                   (top[2 * h + 1] >> 4 & 0x0707070707070707));
+    }
+    // Bytes c of low[0..3] side by side: columns 0, 2, 4, 6 in the 16-bit
+    // lanes of `even`, the odd ones in `odd`, for groups 0-1 and 2-3; then
+    // the two halves joined into 32-bit lanes.
+    constexpr std::uint64_t bytes_02 = 0x00FF00FF00FF00FF;
+    constexpr std::uint64_t lanes_02 = 0x0000FFFF0000FFFF;
+    std::uint64_t even[2];
+    std::uint64_t odd[2];
+    for (int h = 0; h < 2; ++h) {
+        even[h] = (low[2 * h] & bytes_02) | (low[2 * h + 1] & bytes_02) << 8;
+        odd[h] = (low[2 * h] >> 8 & bytes_02) | (low[2 * h + 1] & ~bytes_02);
+    }
+    const std::uint64_t joined[4] = {
+        (even[0] & lanes_02) | (even[1] & lanes_02) << 16,   // columns 0, 4
+        (odd[0] & lanes_02) | (odd[1] & lanes_02) << 16,     // 1, 5
+        (even[0] >> 16 & lanes_02) | (even[1] & ~lanes_02),  // 2, 6
+        (odd[0] >> 16 & lanes_02) | (odd[1] & ~lanes_02),    // 3, 7
+    };
+    for (int c = 0; c < 4; ++c) {
+        columns[c][block] = static_cast<std::uint32_t>(joined[c]);
+        columns[c + 4][block] = static_cast<std::uint32_t>(joined[c] >> 32);
+    }
+    for (int c = 0; c < 3; ++c) {
+        const auto byte = [c](std::uint64_t x, int at) {
+            return static_cast<std::uint32_t>(x >> (8 * (at + c)) & 0xFF);
+        };
+        columns[8 + c][block] = byte(tops[0], 4) | byte(tops[0], 0) << 8 |
+                                byte(tops[1], 4) << 16 | byte(tops[1], 0) << 24;
+    }
+}
+
 }  // namespace sha1_dv

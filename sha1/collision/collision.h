@@ -50,6 +50,9 @@ bool sha1_dv_collides(const std::uint32_t ihv_in[5], const std::uint32_t W[80],
 // 60, for transforms that have it at hand.
 bool sha1_dv_collides_from(const std::uint32_t before60[5], const std::uint8_t* block,
                            std::uint32_t candidates, const std::uint32_t ihv_out[5]);
+// The same with the block's expanded message W at hand.
+bool sha1_dv_collides_from_words(const std::uint32_t before60[5], const std::uint32_t W[80],
+                                 std::uint32_t candidates, const std::uint32_t ihv_out[5]);
 
 // The most blocks one batch check takes.
 inline constexpr int sha1_dv_batch_size = 16;
@@ -117,6 +120,8 @@ extern const sha1_dv_confirm_form sha1_dv_confirm_scalar;
 // confirmation instead. Where the build has no vector form, the plain one.
 extern const sha1_dv_confirm_form sha1_dv_confirm_avx2;
 extern const sha1_dv_confirm_form sha1_dv_confirm_avx512;
+// Four candidates in SSE vectors (needs SSSE3).
+extern const sha1_dv_confirm_form sha1_dv_confirm_ssse3;
 #if defined(TORVANIX_SHA1_ARM64)
 // Four candidates in NEON vectors.
 extern const sha1_dv_confirm_form sha1_dv_confirm_neon;
@@ -147,6 +152,7 @@ struct sha1_dv_confirm_entry {
 };
 inline constexpr sha1_dv_confirm_entry sha1_dv_confirm_forms[] = {
     {"scalar", 0, &sha1_dv_confirm_scalar},
+    {"ssse3", sha1_cpu::ssse3, &sha1_dv_confirm_ssse3},
     {"avx2", sha1_cpu::avx2, &sha1_dv_confirm_avx2},
     {"avx512", sha1_cpu::avx512, &sha1_dv_confirm_avx512},
 #if defined(TORVANIX_SHA1_ARM64)
@@ -192,6 +198,13 @@ std::size_t sha1_dv_queue_candidates(sha1_dv_queue& queue, sha1_dv_batch& batch,
                                      const std::uint32_t (&candidates)[sha1_dv_batch_size],
                                      const sha1_dv_confirm_form& confirm, std::size_t done,
                                      bool last, std::uint32_t state[5]);
+
+// The same given `with`, whose bit b is set where block b has candidates
+// (and is below the batch's count): the blocks without are not looked at.
+std::size_t sha1_dv_queue_blocks(sha1_dv_queue& queue, sha1_dv_batch& batch,
+                                 const std::uint32_t (&candidates)[sha1_dv_batch_size],
+                                 unsigned with, const sha1_dv_confirm_form& confirm,
+                                 std::size_t done, bool last, std::uint32_t state[5]);
 
 // Confirms what `queue` holds now, as at the end of a call; returns and
 // writes as sha1_dv_check_batch.

@@ -65,17 +65,23 @@ bool sha1_dv_collides(const std::uint32_t ihv_in[5], const std::uint32_t W[80],
     return any_partner_collides(before58, before65, W, candidates, ihv_out);
 }
 
-bool sha1_dv_collides_from(const std::uint32_t before60[5], const std::uint8_t* block,
-                           std::uint32_t candidates, const std::uint32_t ihv_out[5])
+bool sha1_dv_collides_from_words(const std::uint32_t before60[5], const std::uint32_t W[80],
+                                 std::uint32_t candidates, const std::uint32_t ihv_out[5])
 {
-    std::uint32_t W[80];
-    sha1_expand(block, W);
     const state start = {before60[0], before60[1], before60[2], before60[3], before60[4]};
     state before58 = start;
     backwards<58>(before58, W, std::make_integer_sequence<int, 2>{});
     state before65 = start;
     forwards<60>(before65, W, std::make_integer_sequence<int, 5>{});
     return any_partner_collides(before58, before65, W, candidates, ihv_out);
+}
+
+bool sha1_dv_collides_from(const std::uint32_t before60[5], const std::uint8_t* block,
+                           std::uint32_t candidates, const std::uint32_t ihv_out[5])
+{
+    std::uint32_t W[80];
+    sha1_expand(block, W);
+    return sha1_dv_collides_from_words(before60, W, candidates, ihv_out);
 }
 
 namespace {

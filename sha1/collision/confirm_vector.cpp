@@ -1,6 +1,6 @@
 // Confirmation of queued collision-attack candidates in vectors, one
 // candidate per 32-bit element: eight in AVX2 vectors, sixteen in AVX-512,
-// four in NEON.
+// four in SSE and in NEON.
 //
 // Every lane runs the same steps whatever its vector. From the block's state
 // before step 60, two steps back (with the block's own words) give the
@@ -293,15 +293,22 @@ TORVANIX_TARGET_AVX512 std::uint32_t confirm_avx512(sha1_dv_queue& queue, int co
 const sha1_dv_confirm_form sha1_dv_confirm_avx2 = {8, confirm_avx2};
 const sha1_dv_confirm_form sha1_dv_confirm_avx512 = {16, confirm_avx512};
 
+#endif
+
+// Four lanes: NEON, or SSE where SSSE3 is the best the processor has.
+#if defined(TORVANIX_SHA1_X86)
+#define TORVANIX_FOUR_LANES_TARGET TORVANIX_TARGET_SSSE3
 #else
+#define TORVANIX_FOUR_LANES_TARGET
+#endif
 
 namespace {
 
 using four_lanes = std::uint32_t __attribute__((vector_size(16)));
 
 // Each lane's element of five rows kept by slot.
-state<four_lanes> by_slot(const std::uint32_t (&rows)[5][sha1_dv_queue_size],
-                          const sha1_dv_queue& queue)
+TORVANIX_FOUR_LANES_TARGET TORVANIX_ALWAYS_INLINE state<four_lanes> by_slot(
+    const std::uint32_t (&rows)[5][sha1_dv_queue_size], const sha1_dv_queue& queue)
 {
     std::uint32_t lanes[5][4];
     for (int i = 0; i < 5; ++i) {
@@ -311,11 +318,56 @@ state<four_lanes> by_slot(const std::uint32_t (&rows)[5][sha1_dv_queue_size],
             load<four_lanes>(lanes[3]), load<four_lanes>(lanes[4])};
 }
 
-std::uint32_t confirm_neon(sha1_dv_queue& queue, int count)
+#if defined(TORVANIX_SHA1_X86)
+
+// Four words of each of the four lanes, one vector per lane, transposed
+// into rows first.. of `rows` (four lanes each); `count` rows are stored.
+TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void transpose_four(const __m128i (&lane)[4],
+                                                                 std::uint32_t* rows, int count)
 {
-    if (count < 2) return sha1_dv_confirm_scalar.confirm(queue, count);
-    pad(queue, count, 4);
-    std::uint32_t rows[word_rows * 4];
+    const __m128i t0 = _mm_unpacklo_epi32(lane[0], lane[1]);
+    const __m128i t1 = _mm_unpackhi_epi32(lane[0], lane[1]);
+    const __m128i t2 = _mm_unpacklo_epi32(lane[2], lane[3]);
+    const __m128i t3 = _mm_unpackhi_epi32(lane[2], lane[3]);
+    const __m128i row[4] = {_mm_unpacklo_epi64(t0, t2), _mm_unpackhi_epi64(t0, t2),
+                            _mm_unpacklo_epi64(t1, t3), _mm_unpackhi_epi64(t1, t3)};
+    for (int k = 0; k < count; ++k) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(rows + 4 * k), row[k]);
+    }
+}
+
+// The word rows of the four lanes: the block's big-endian words, byte
+// swapped four at a time, XOR the vector's difference.
+TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void four_lanes_rows(const sha1_dv_queue& queue,
+                                                                  std::uint32_t* rows)
+{
+    const __m128i byte_swap = _mm_set_epi8(12, 13, 14, 15, 8, 9, 10, 11, 4, 5, 6, 7, 0, 1, 2, 3);
+    for (int first = 0; first < 16; first += 4) {
+        __m128i lane[4];
+        for (int l = 0; l < 4; ++l) {
+            const __m128i words = _mm_shuffle_epi8(
+                _mm_loadu_si128(
+                    reinterpret_cast<const __m128i*>(queue.block[queue.slot[l]] + 4 * first)),
+                byte_swap);
+            lane[l] = _mm_xor_si128(words, _mm_loadu_si128(reinterpret_cast<const __m128i*>(
+                                               sha1_dv_differences.dm[queue.vector[l]] + first)));
+        }
+        transpose_four(lane, rows + 4 * first, 4);
+    }
+    for (int first = 58; first < 65; first += 4) {
+        __m128i lane[4];
+        for (int l = 0; l < 4; ++l) {
+            lane[l] = _mm_loadu_si128(
+                reinterpret_cast<const __m128i*>(sha1_dv_differences.dm[queue.vector[l]] + first));
+        }
+        transpose_four(lane, rows + 4 * (16 + first - 58), first == 58 ? 4 : 3);
+    }
+}
+
+#else
+
+TORVANIX_ALWAYS_INLINE void four_lanes_rows(const sha1_dv_queue& queue, std::uint32_t* rows)
+{
     for (int l = 0; l < 4; ++l) {
         const std::uint8_t* block = queue.block[queue.slot[l]];
         const std::uint32_t* dm = sha1_dv_differences.dm[queue.vector[l]];
@@ -327,6 +379,16 @@ std::uint32_t confirm_neon(sha1_dv_queue& queue, int count)
         }
         for (int i = 0; i < 7; ++i) rows[(16 + i) * 4 + l] = dm[58 + i];
     }
+}
+
+#endif
+
+TORVANIX_FOUR_LANES_TARGET std::uint32_t confirm_four(sha1_dv_queue& queue, int count)
+{
+    if (count < 2) return sha1_dv_confirm_scalar.confirm(queue, count);
+    pad(queue, count, 4);
+    std::uint32_t rows[word_rows * 4];
+    four_lanes_rows(queue, rows);
     return colliding_lanes<four_lanes>(queue, rows, by_slot(queue.before60, queue),
                                        by_slot(queue.out, queue)) &
            ((std::uint32_t{1} << count) - 1);
@@ -334,8 +396,10 @@ std::uint32_t confirm_neon(sha1_dv_queue& queue, int count)
 
 }  // namespace
 
-const sha1_dv_confirm_form sha1_dv_confirm_neon = {4, confirm_neon};
-
+#if defined(TORVANIX_SHA1_X86)
+const sha1_dv_confirm_form sha1_dv_confirm_ssse3 = {4, confirm_four};
+#else
+const sha1_dv_confirm_form sha1_dv_confirm_neon = {4, confirm_four};
 #endif
 
 #endif
@@ -354,6 +418,7 @@ std::uint32_t confirm_plain(sha1_dv_queue& queue, int count)
 
 const sha1_dv_confirm_form sha1_dv_confirm_avx2 = {1, confirm_plain};
 const sha1_dv_confirm_form sha1_dv_confirm_avx512 = {1, confirm_plain};
+const sha1_dv_confirm_form sha1_dv_confirm_ssse3 = {1, confirm_plain};
 #if defined(TORVANIX_SHA1_ARM64) && !defined(__GNUC__)
 const sha1_dv_confirm_form sha1_dv_confirm_neon = {1, confirm_plain};
 #endif

@@ -70,26 +70,41 @@ std::size_t sha1_dv_queue_candidates(sha1_dv_queue& queue, sha1_dv_batch& batch,
                                      const sha1_dv_confirm_form& confirm, std::size_t done,
                                      bool last, std::uint32_t state[5])
 {
+    unsigned with = 0;
     const int count = batch.count;
+    for (int b = 0; b < count; ++b) {
+        if (candidates[b] != 0) with |= 1u << b;
+    }
+    return sha1_dv_queue_blocks(queue, batch, candidates, with, confirm, done, last, state);
+}
+
+std::size_t sha1_dv_queue_blocks(sha1_dv_queue& queue, sha1_dv_batch& batch,
+                                 const std::uint32_t (&candidates)[sha1_dv_batch_size],
+                                 unsigned with, const sha1_dv_confirm_form& confirm,
+                                 std::size_t done, bool last, std::uint32_t state[5])
+{
+    // Block b is the call's (first + b)-th.
+    const std::size_t first = done + 1 - static_cast<std::size_t>(batch.count);
     batch.count = 0;
     if (confirm.lanes <= 1) {
         // One block at a time: its words expanded once for all its candidates.
-        for (int b = 0; b < count; ++b) {
-            if (candidates[b] != 0 && sha1_dv_collides_from(batch.before60[b], batch.block[b],
-                                                            candidates[b], batch.out[b])) {
+        for (; with != 0; with &= with - 1) {
+            const int b = std::countr_zero(with);
+            if (sha1_dv_collides_from(batch.before60[b], batch.block[b], candidates[b],
+                                      batch.out[b])) {
                 for (int i = 0; i < 5; ++i) state[i] = batch.out[b][i];
-                return done - static_cast<std::size_t>(count - 1 - b);
+                return first + static_cast<std::size_t>(b);
             }
         }
         return 0;
     }
     const int lanes = confirm.lanes < sha1_dv_queue_size ? confirm.lanes : sha1_dv_queue_size;
-    for (int b = 0; b < count; ++b) {
+    for (; with != 0; with &= with - 1) {
+        const int b = std::countr_zero(with);
         std::uint32_t left = candidates[b];
-        if (left == 0) continue;
         // The block's slot once, then a lane per vector; the lane count kept
         // here, where the stores into the queue cannot change it.
-        const std::size_t block_done = done - static_cast<std::size_t>(count - 1 - b);
+        const std::size_t block_done = first + static_cast<std::size_t>(b);
         int s = sha1_dv_queue_slot(queue, batch.before60[b], batch.block[b], batch.out[b],
                                    block_done);
         int l = queue.count;

@@ -184,10 +184,9 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void columns_from_pair_groups(
 
 // Checks and empties the batch as sha1_dv_check_batch does, with the
 // candidate test `check` and the confirmation `confirm`. Only a block in
-// twenty has candidates on ordinary data: the queue is handed the batch
-// only up to the last block that has some (the blocks after it then count
-// as not run yet, so `done` goes back by as many), and not at all, about
-// half the time, when none has.
+// twenty has candidates on ordinary data: the queue is handed a mask of the
+// blocks that have some, and not called at all, about half the time, when
+// none has.
 TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE std::size_t check_batch(
     sha1_dv_batch& batch, sha1_dv_batch_check check, const sha1_dv_confirm_form& confirm,
     std::size_t done, bool last, std::uint32_t state[5])
@@ -202,11 +201,11 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE std::size_t check_batch(
         with |= (~static_cast<unsigned>(none) & 0xFu) << b;
     }
     with &= (1u << batch.count) - 1;  // lanes past a short batch's count are junk
-    const int count = std::bit_width(with);
-    done -= static_cast<std::size_t>(batch.count - count);
-    batch.count = count;
-    if (count == 0) return last ? sha1_dv_drain_queue(batch.queue, confirm, state) : 0;
-    return sha1_dv_queue_candidates(batch.queue, batch, candidates, confirm, done, last, state);
+    if (with == 0) {
+        batch.count = 0;
+        return last ? sha1_dv_drain_queue(batch.queue, confirm, state) : 0;
+    }
+    return sha1_dv_queue_blocks(batch.queue, batch, candidates, with, confirm, done, last, state);
 }
 
 }  // namespace sha1_dv

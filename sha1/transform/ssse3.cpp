@@ -152,7 +152,7 @@ TORVANIX_TARGET_SSSE3 TORVANIX_NEVER_INLINE std::size_t check_batch(sha1_dv_batc
                                                                     std::size_t done, bool last,
                                                                     std::uint32_t state[5])
 {
-    return sha1_dv::check_batch(batch, sha1_dv_candidates_batch_ssse3, sha1_dv_confirm_scalar, done,
+    return sha1_dv::check_batch(batch, sha1_dv_candidates_batch_ssse3, sha1_dv_confirm_ssse3, done,
                                 last, state);
 }
 

@@ -9,6 +9,7 @@
 
 #include "collision_files.h"
 #include "sha1/collision/candidates.h"
+#include "sha1/expand.h"
 #include "sha1/sha1.h"
 #include "sha1/transform.h"
 #include "tests/support/digest_text.h"
@@ -111,8 +112,26 @@ TEST(CollisionDetection, RandomDataIsNeverDetected)
     }
 }
 
+// The portable detecting form's answer, found one block at a time from each
+// block's expanded message: the first block that completes an attack and
+// the chaining value after it, or all blocks.
+sha1_blocks_done one_block_at_a_time(std::uint32_t state[5], const std::uint8_t* data,
+                                     std::size_t blocks)
+{
+    for (std::size_t b = 0; b < blocks; ++b) {
+        std::uint32_t W[80];
+        sha1_expand(data + 64 * b, W);
+        const std::uint32_t in[5] = {state[0], state[1], state[2], state[3], state[4]};
+        sha1_transform_portable(state, data + 64 * b, 1);
+        const std::uint32_t candidates = sha1_dv_candidates_portable(W);
+        if (candidates != 0 && sha1_dv_collides(in, W, candidates, state)) return {b + 1, true};
+    }
+    return {blocks, false};
+}
+
 // Every transform's detecting form stops at the same block, with the same
-// chaining value, as the portable one; on random blocks it runs them all.
+// chaining value, as the portable one, which checks blocks in batches as a
+// check of one block at a time would; on random blocks they run them all.
 TEST(CollisionDetection, EveryTransformDetectsTheSameBlocks)
 {
     std::mt19937 random(99);
@@ -145,8 +164,14 @@ TEST(CollisionDetection, EveryTransformDetectsTheSameBlocks)
                 blocks -= offset;
                 std::uint32_t actual[5];
                 std::memcpy(actual, expected, sizeof actual);
+                std::uint32_t single[5];
+                std::memcpy(single, expected, sizeof single);
                 while (blocks != 0) {
                     const sha1_blocks_done e = sha1_detect_portable(expected, data, blocks);
+                    const sha1_blocks_done s = one_block_at_a_time(single, data, blocks);
+                    ASSERT_EQ(e.blocks, s.blocks);
+                    ASSERT_EQ(e.attacked, s.attacked);
+                    ASSERT_EQ(std::memcmp(single, expected, sizeof single), 0);
                     const sha1_blocks_done a = t.detecting(actual, data, blocks);
                     ASSERT_EQ(a.blocks, e.blocks);
                     ASSERT_EQ(a.attacked, e.attacked);
@@ -194,6 +219,12 @@ TEST(CollisionDetection, CandidateMaskMatchesTheConditions)
         // the unread top bits of the columns hold.
         std::uint32_t columns[sha1_dv::column_count];
         sha1_dv::columns_portable(W + sha1_dv::first_word, columns);
+        // The transposing form gives the same columns, up to the unread bits.
+        sha1_dv_batch_columns transposed;
+        sha1_dv::columns_of_expanded(W, transposed, round % sha1_dv_batch_size);
+        for (int c = 0; c < sha1_dv::column_count; ++c) {
+            ASSERT_EQ(transposed[c][round % sha1_dv_batch_size] & 0x3FFFFFFFu, columns[c]) << c;
+        }
         std::uint64_t both[sha1_dv::column_count];
         for (int c = 0; c < sha1_dv::column_count; ++c) {
             const std::uint32_t junk = static_cast<std::uint32_t>(random()) & 0xC0000000u;
