@@ -436,12 +436,13 @@ struct form_gfni256 {
 
 // With SSE alone (Goldmont, Tremont): each block's columns with byte
 // shuffles and sign masks, straight into the batch; the test in four
-// vectors of four blocks, confirming candidates one at a time.
+// vectors of four blocks, confirming queued candidates four at a time in
+// SSE vectors.
 typedef std::uint32_t four_words __attribute__((vector_size(16)));
 
 struct form_sse {
     static constexpr int slices = sha1_dv::test_slices + 1;
-    static constexpr const sha1_dv_confirm_form& confirm = sha1_dv_confirm_scalar;
+    static constexpr const sha1_dv_confirm_form& confirm = sha1_dv_confirm_ssse3;
     static constexpr bool kept_at_once = true;
     struct scratch {
         four_words parities[4][32];
