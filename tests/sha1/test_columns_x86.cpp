@@ -176,36 +176,42 @@ TEST(ColumnsX86, Gfni256FormEqualsThePortableColumns)
 #endif
 
 // Every lane of the batch tests equals the one-block test on 32-bit words,
-// on random columns (junk in the unread bits 30 and 31 included) and on
-// columns made from words that meet one vector's conditions.
+// on random words and on words that meet one vector's conditions: the batch
+// forms on the words' columns (with junk in the unread bits 30 and 31), and
+// the SHA-extension transform's own forms on the words, from the groups its
+// rounds keep, in full and in short batches.
 TEST(ColumnsX86, BatchCandidateTestsEqualTheOneBlockTest)
 {
     const sha1_cpu_features cpu = sha1_read_cpu_features();
+    std::vector<sha1_testing_spread_form> spread;
+    int spread_count = 0;
+    const sha1_testing_spread_form* spread_forms = sha1_testing_spread_forms(spread_count);
+    for (const sha1_transform_entry& t : sha1_testing::usable_transforms()) {
+        for (int f = 0; f < spread_count; ++f) {
+            if (std::strcmp(t.name, spread_forms[f].transform) == 0)
+                spread.push_back(spread_forms[f]);
+        }
+    }
     std::mt19937 random(8);
     std::uint32_t seen = 0;
     for (int round = 0; round < 4000; ++round) {
         sha1_dv_batch_columns batch;
-        for (int b = 0; b < sha1_dv_batch_size; ++b) {
-            std::uint32_t one[sha1_dv::column_count];
-            if (round % 2 == 0) {
-                for (auto& c : one) c = static_cast<std::uint32_t>(random());
-            } else {
-                // Words meeting the conditions of one vector: its mask bit
-                // passes, and the others' often do too.
-                std::uint32_t W[80];
-                for (auto& w : W) w = static_cast<std::uint32_t>(random());
-                sha1_testing::meet_conditions((round + b) % sha1_dv_count, W);
-                sha1_dv::columns_portable(W + sha1_dv::first_word, one);
-                for (auto& c : one) c |= static_cast<std::uint32_t>(random()) & ~read_bits;
-            }
-            for (int c = 0; c < sha1_dv::column_count; ++c) batch[c][b] = one[c];
-        }
+        std::uint32_t words[sha1_dv_batch_size][36];
         std::uint32_t expected[sha1_dv_batch_size];
         for (int b = 0; b < sha1_dv_batch_size; ++b) {
+            std::uint32_t W[80];
+            for (auto& w : W) w = static_cast<std::uint32_t>(random());
+            // Words meeting the conditions of one vector: its mask bit
+            // passes, and the others' often do too.
+            if (round % 2 == 1) sha1_testing::meet_conditions((round + b) % sha1_dv_count, W);
+            std::memcpy(words[b], W + 32, sizeof words[b]);
             std::uint32_t one[sha1_dv::column_count];
-            for (int c = 0; c < sha1_dv::column_count; ++c) one[c] = batch[c][b];
+            sha1_dv::columns_portable(W + sha1_dv::first_word, one);
             expected[b] = sha1_dv::candidates(one);
             seen |= expected[b];
+            for (int c = 0; c < sha1_dv::column_count; ++c) {
+                batch[c][b] = one[c] | (static_cast<std::uint32_t>(random()) & ~read_bits);
+            }
         }
         for (const sha1_dv_check_entry& form : sha1_dv_check_forms) {
             if (!sha1_cpu_has(cpu, form.needs)) continue;
@@ -215,6 +221,19 @@ TEST(ColumnsX86, BatchCandidateTestsEqualTheOneBlockTest)
                 ASSERT_EQ(actual[b], expected[b])
                     << form.name << " round " << round << " lane " << b;
             }
+        }
+        // A batch cut short (an odd count among them) leaves lanes unread.
+        const int count = sha1_dv_batch_size - round % 4;
+        bool some = false;
+        for (int b = 0; b < count; ++b) some = some || expected[b] != 0;
+        for (const sha1_testing_spread_form& form : spread) {
+            std::uint32_t actual[sha1_dv_batch_size];
+            const bool any = form.candidates(words, count, actual);
+            for (int b = 0; b < count; ++b) {
+                ASSERT_EQ(actual[b], expected[b])
+                    << form.transform << " round " << round << " lane " << b;
+            }
+            ASSERT_TRUE(any || !some) << form.transform << " round " << round;
         }
     }
     EXPECT_EQ(seen, 0xFFFFFFFFu);  // every vector passed somewhere

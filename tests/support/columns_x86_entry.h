@@ -42,3 +42,18 @@ void sha1_dv_transpose_rows_avx512(const sha1_testing_batch_rows& rows,
                                    sha1_dv_batch_columns& columns);
 void sha1_dv_columns_avx512(const std::uint32_t W[80],
                             std::uint32_t (&columns)[sha1_dv::column_count]);
+
+// The SHA-extension transform's detecting forms, each as its loop runs it:
+// `count` blocks' message groups (W[32..67] of each, words[b]) taken by the
+// form's own column code, then the form's test slices over the batch. Each
+// names the transform that runs it, whose processor features it needs.
+// Writes each block's candidates and returns what the form's last slice
+// says: whether any lane has one.
+struct sha1_testing_spread_form {
+    const char* transform;
+    bool (*candidates)(const std::uint32_t (&words)[sha1_dv_batch_size][36], int count,
+                       std::uint32_t (&candidates)[sha1_dv_batch_size]);
+};
+// The forms of this build (none where it has no SHA-extension transform),
+// and how many.
+const sha1_testing_spread_form* sha1_testing_spread_forms(int& count);
