@@ -88,9 +88,6 @@ inline constexpr int sha1_dv_queue_size = 16;
 struct sha1_dv_queue {
     std::uint32_t vector[sha1_dv_queue_size];  // index into sha1_disturbance_vectors
     std::uint32_t slot[sha1_dv_queue_size];    // the lane's block's slot
-    // All ones where the vector's check starts before step 58, zero where
-    // before step 65.
-    std::uint32_t from58[sha1_dv_queue_size];
     const std::uint8_t* block[sha1_dv_queue_size];  // by slot
     std::uint32_t before60[5][sha1_dv_queue_size];  // block's working state before step 60
     std::uint32_t out[5][sha1_dv_queue_size];       // chaining value after the block

@@ -49,14 +49,16 @@ using sha1_dv::store;
 
 // What the lanes read of their blocks and vectors, a row per word, lane l
 // of row r at [r * lanes + l]: rows 0..15 the partner's first words (the
-// block's XOR the vector's difference), then sha1_dv_start_differences.
-constexpr int word_rows = 23;
+// block's XOR the vector's difference), then the eight rows of
+// sha1_dv_start_differences.
+constexpr int word_rows = 24;
 
 // Per vector, what turns the partner's words 58..64 into those a lane
 // starts with: the difference in words 58 and 59 (the block's own words,
 // for the steps back to 58), then in words 60..64 where the vector's check
 // starts at 65 (the block's own words again) and zero where at 58 (the
-// partner's). Eight words, for 256-bit loads.
+// partner's). Last, all ones where the check starts at 58 and zero where at
+// 65: which state before step 60 a lane keeps.
 struct start_differences {
     std::uint32_t dm[sha1_dv_count][8];
 };
@@ -69,6 +71,7 @@ constexpr start_differences make_start_differences()
             const bool own = i < 2 || sha1_disturbance_vectors[v].testt == 65;
             d.dm[v][i] = own ? sha1_dv_differences.dm[v][58 + i] : 0;
         }
+        d.dm[v][7] = sha1_disturbance_vectors[v].testt == 58 ? ~std::uint32_t{0} : 0;
     }
     return d;
 }
@@ -95,11 +98,10 @@ TORVANIX_ALWAYS_INLINE void expand_partner(const std::uint32_t* rows, std::uint3
      ...);
 }
 
-// The lanes of the queue's first lanes_of<V> candidates whose partner
+// The lanes, of lanes_of<V> candidates with word rows `rows`, whose partner
 // collides with their block, one bit each.
 template <typename V>
-TORVANIX_ALWAYS_INLINE std::uint32_t colliding_lanes(const sha1_dv_queue& queue,
-                                                     const std::uint32_t* rows,
+TORVANIX_ALWAYS_INLINE std::uint32_t colliding_lanes(const std::uint32_t* rows,
                                                      const state<V>& before60,
                                                      const state<V>& out)
 {
@@ -116,7 +118,7 @@ TORVANIX_ALWAYS_INLINE std::uint32_t colliding_lanes(const sha1_dv_queue& queue,
     step_backward<59>(from58, start_words[1]);
     step_backward<58>(from58, start_words[0]);
     forwards<58>(from58, partner, std::make_integer_sequence<int, 2>{});
-    const V use58 = load<V>(queue.from58);
+    const V use58 = load<V>(rows + 23 * lanes);
     state<V> start;
     start.a = (from58.a & use58) | (before60.a & ~use58);
     start.b = (from58.b & use58) | (before60.b & ~use58);
@@ -148,7 +150,6 @@ void pad(sha1_dv_queue& queue, int count, int lanes)
     };
     fill(queue.vector);
     fill(queue.slot);
-    fill(queue.from58);
 }
 
 }  // namespace
@@ -269,7 +270,7 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void eight_lanes_rows(const sha1_dv_
                    start_words(queue, from + 2), start_words(queue, from + 3),
                    start_words(queue, from + 4), start_words(queue, from + 5),
                    start_words(queue, from + 6), start_words(queue, from + 7),
-                   rows + 16 * stride + from, stride, 7);
+                   rows + 16 * stride + from, stride, 8);
 }
 
 // Below this many candidates, the plain confirmation of each costs less than
@@ -283,7 +284,7 @@ TORVANIX_TARGET_AVX2 std::uint32_t confirm_avx2(sha1_dv_queue& queue, int count)
     std::uint32_t rows[word_rows * 8];
     eight_lanes_rows(queue, 0, rows, 8);
     const __m256i slots = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(queue.slot));
-    return colliding_lanes<eight_lanes>(queue, rows, by_slot(queue.before60, slots),
+    return colliding_lanes<eight_lanes>(rows, by_slot(queue.before60, slots),
                                         by_slot(queue.out, slots)) &
            ((std::uint32_t{1} << count) - 1);
 }
@@ -299,7 +300,7 @@ constexpr by_vector_rows make_by_vector_rows()
     by_vector_rows t{};
     for (int v = 0; v < sha1_dv_count; ++v) {
         for (int r = 0; r < 16; ++r) t.row[r][v] = sha1_dv_differences.dm[v][r];
-        for (int i = 0; i < 7; ++i) t.row[16 + i][v] = sha1_dv_start_differences.dm[v][i];
+        for (int i = 0; i < 8; ++i) t.row[16 + i][v] = sha1_dv_start_differences.dm[v][i];
     }
     return t;
 }
@@ -375,7 +376,7 @@ TORVANIX_TARGET_AVX512 std::uint32_t confirm_avx512(sha1_dv_queue& queue, int co
         std::uint32_t rows[word_rows * 8];
         eight_lanes_rows(queue, 0, rows, 8);
         const __m256i slots = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(queue.slot));
-    return colliding_lanes<eight_lanes>(queue, rows, by_slot(queue.before60, slots),
+    return colliding_lanes<eight_lanes>(rows, by_slot(queue.before60, slots),
                                         by_slot(queue.out, slots)) &
            ((std::uint32_t{1} << count) - 1);
     }
@@ -383,7 +384,7 @@ TORVANIX_TARGET_AVX512 std::uint32_t confirm_avx512(sha1_dv_queue& queue, int co
     std::uint32_t rows[word_rows * 16];
     const __m512i slots = _mm512_loadu_si512(queue.slot);
     sixteen_lanes_rows(queue, slots, rows);
-    return colliding_lanes<sixteen_lanes>(queue, rows,
+    return colliding_lanes<sixteen_lanes>(rows,
                                           by_slot(queue.before60, slots),
                                           by_slot(queue.out, slots)) &
            ((std::uint32_t{1} << count) - 1);
@@ -455,13 +456,13 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void four_lanes_rows(const sha1_dv_
         }
         transpose_four(lane, rows + 4 * first, 4);
     }
-    for (int first = 0; first < 7; first += 4) {
+    for (int first = 0; first < 8; first += 4) {
         __m128i lane[4];
         for (int l = 0; l < 4; ++l) {
             lane[l] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(
                 sha1_dv_start_differences.dm[queue.vector[l]] + first));
         }
-        transpose_four(lane, rows + 4 * (16 + first), first == 0 ? 4 : 3);
+        transpose_four(lane, rows + 4 * (16 + first), 4);
     }
 }
 
@@ -478,7 +479,7 @@ TORVANIX_ALWAYS_INLINE void four_lanes_rows(const sha1_dv_queue& queue, std::uin
                                        std::uint32_t{p[2]} << 8 | p[3];
             rows[t * 4 + l] = word ^ dm[t];
         }
-        for (int i = 0; i < 7; ++i) {
+        for (int i = 0; i < 8; ++i) {
             rows[(16 + i) * 4 + l] = sha1_dv_start_differences.dm[queue.vector[l]][i];
         }
     }
@@ -492,7 +493,7 @@ TORVANIX_FOUR_LANES_TARGET std::uint32_t confirm_four(sha1_dv_queue& queue, int 
     pad(queue, count, 4);
     std::uint32_t rows[word_rows * 4];
     four_lanes_rows(queue, rows);
-    return colliding_lanes<four_lanes>(queue, rows, by_slot(queue.before60, queue),
+    return colliding_lanes<four_lanes>(rows, by_slot(queue.before60, queue),
                                        by_slot(queue.out, queue)) &
            ((std::uint32_t{1} << count) - 1);
 }

@@ -24,23 +24,6 @@ constexpr vector_by_mask_bit make_vector_by_mask_bit()
 
 constexpr vector_by_mask_bit mask_bit_vector = make_vector_by_mask_bit();
 
-// sha1_dv_queue::from58 of the vector whose candidate bit is bit k.
-struct from58_by_mask_bit {
-    std::uint32_t from58[32];
-    constexpr std::uint32_t operator[](int bit) const { return from58[bit]; }
-};
-
-constexpr from58_by_mask_bit make_from58_by_mask_bit()
-{
-    from58_by_mask_bit table{};
-    for (const sha1_disturbance_vector& dv : sha1_disturbance_vectors) {
-        table.from58[dv.mask_bit] = dv.testt == 58 ? ~std::uint32_t{0} : 0;
-    }
-    return table;
-}
-
-constexpr from58_by_mask_bit mask_bit_from58 = make_from58_by_mask_bit();
-
 // Confirms the queue's candidates; if one collides, writes the chaining
 // value after the first one's block into `state` and returns its count.
 std::size_t drain(sha1_dv_queue& queue, const sha1_dv_confirm_form& form, std::uint32_t state[5])
@@ -113,7 +96,6 @@ std::size_t sha1_dv_queue_blocks(sha1_dv_queue& queue, sha1_dv_batch& batch,
             left &= left - 1;
             queue.vector[l] = mask_bit_vector[bit];
             queue.slot[l] = static_cast<std::uint32_t>(s);
-            queue.from58[l] = mask_bit_from58[bit];
             if (++l == lanes) {
                 queue.count = l;
                 if (const std::size_t upto = drain(queue, confirm, state)) return upto;
