@@ -393,7 +393,7 @@ TORVANIX_TARGET_AVX512 std::uint32_t confirm_avx512(sha1_dv_queue& queue, int co
 }  // namespace
 
 const sha1_dv_confirm_form sha1_dv_confirm_avx2 = {8, confirm_avx2};
-const sha1_dv_confirm_form sha1_dv_confirm_avx512 = {16, confirm_avx512};
+const sha1_dv_confirm_form sha1_dv_confirm_avx512 = {16, confirm_avx512, true};
 
 #endif
 
