@@ -12,8 +12,9 @@
 // the partner's state before 65, from which sha1_dv::final_differs tests
 // whether the partner's compression ends in the block's chaining value,
 // meeting in the middle. (From 65 back to 58 that retraces, exactly, the
-// steps just taken: a step is invertible.) Four steps more than where the
-// check starts at 58, but no lane waits for another.
+// steps just taken: a step is invertible.) Seven steps more than where the
+// check starts at 58 needs, four more than where at 65, but no lane waits
+// for another, and the five steps from 60 serve both.
 
 // GCC and Clang warn that passing or returning 32- and 64-byte vectors
 // between functions compiled without AVX would differ from passing them
