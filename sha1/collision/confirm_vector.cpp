@@ -39,7 +39,6 @@
 namespace {
 
 using sha1_dv::backwards;
-using sha1_dv::forwards;
 using sha1_dv::lanes_of;
 using sha1_dv::load;
 using sha1_dv::rotl;
@@ -55,11 +54,13 @@ using sha1_dv::store;
 constexpr int word_rows = 24;
 
 // Per vector, what turns the partner's words 58..64 into those a lane
-// starts with: the difference in words 58 and 59 (the block's own words,
-// for the steps back to 58), then in words 60..64 where the vector's check
-// starts at 65 (the block's own words again) and zero where at 58 (the
-// partner's). Last, all ones where the check starts at 58 and zero where at
-// 65: which state before step 60 a lane keeps.
+// starts with: where the vector's check starts at 58, the difference in
+// words 58 and 59 (the block's own words, for the steps back to 58), and
+// zero where at 65 (that lane's steps back are dropped); then the
+// difference in words 60..64 where the check starts at 65 (the block's own
+// words again) and zero where at 58 (the partner's). Last, all ones where
+// the check starts at 58 and zero where at 65: which state before step 60 a
+// lane keeps.
 struct start_differences {
     std::uint32_t dm[sha1_dv_count][8];
 };
@@ -69,7 +70,7 @@ constexpr start_differences make_start_differences()
     start_differences d{};
     for (int v = 0; v < sha1_dv_count; ++v) {
         for (int i = 0; i < 7; ++i) {
-            const bool own = i < 2 || sha1_disturbance_vectors[v].testt == 65;
+            const bool own = (i < 2) == (sha1_disturbance_vectors[v].testt == 58);
             d.dm[v][i] = own ? sha1_dv_differences.dm[v][58 + i] : 0;
         }
         d.dm[v][7] = sha1_disturbance_vectors[v].testt == 58 ? ~std::uint32_t{0} : 0;
@@ -99,6 +100,17 @@ TORVANIX_ALWAYS_INLINE void expand_partner(const std::uint32_t* rows, std::uint3
      ...);
 }
 
+// Whether any lane of x has a bit set.
+template <typename V>
+TORVANIX_ALWAYS_INLINE bool any_set(const V& x)
+{
+    std::uint32_t lane[lanes_of<V>];
+    store(lane, x);
+    std::uint32_t any = 0;
+    for (const std::uint32_t l : lane) any |= l;
+    return any != 0;
+}
+
 // The lanes, of lanes_of<V> candidates with word rows `rows`, whose partner
 // collides with their block, one bit each.
 template <typename V>
@@ -115,10 +127,19 @@ TORVANIX_ALWAYS_INLINE std::uint32_t colliding_lanes(const std::uint32_t* rows,
         start_words[i] = load<V>(partner + (58 + i) * lanes) ^ load<V>(rows + (16 + i) * lanes);
     }
 
+    // A step back and the same step forward with the same word leave the
+    // state as it was: where no lane's partner differs from its block in
+    // word 58 (most vectors), or in 58 and 59, those steps are skipped.
     state<V> from58 = before60;
-    step_backward<59>(from58, start_words[1]);
-    step_backward<58>(from58, start_words[0]);
-    forwards<58>(from58, partner, std::make_integer_sequence<int, 2>{});
+    const bool differ58 = any_set(load<V>(rows + 16 * lanes));
+    if (differ58 || any_set(load<V>(rows + 17 * lanes))) {
+        step_backward<59>(from58, start_words[1]);
+        if (differ58) {
+            step_backward<58>(from58, start_words[0]);
+            step_forward<58>(from58, load<V>(partner + 58 * lanes));
+        }
+        step_forward<59>(from58, load<V>(partner + 59 * lanes));
+    }
     const V use58 = load<V>(rows + 23 * lanes);
     state<V> start;
     start.a = (from58.a & use58) | (before60.a & ~use58);
