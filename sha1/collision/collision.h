@@ -85,12 +85,13 @@ void sha1_dv_candidates_batch_neon(const sha1_dv_batch_columns& columns,
 // vectors the block passes, so the batch's places can be reused. Lane or
 // slot l of a row is element [row][l].
 inline constexpr int sha1_dv_queue_size = 16;
+// Room for lanes past a full queue: a block's lanes are written all at once
+// where the processor has AVX-512, up to 32 of them after up to 15 others,
+// before the first sixteen are confirmed.
+inline constexpr int sha1_dv_queue_room = sha1_dv_queue_size + 32;
 struct sha1_dv_queue {
-    std::uint32_t vector[sha1_dv_queue_size];  // index into sha1_disturbance_vectors
-    std::uint32_t slot[sha1_dv_queue_size];    // the lane's block's slot
-    // All ones where the vector's check starts before step 58, zero where
-    // before step 65.
-    std::uint32_t from58[sha1_dv_queue_size];
+    std::uint32_t vector[sha1_dv_queue_room];  // index into sha1_disturbance_vectors
+    std::uint32_t slot[sha1_dv_queue_room];    // the lane's block's slot
     const std::uint8_t* block[sha1_dv_queue_size];  // by slot
     std::uint32_t before60[5][sha1_dv_queue_size];  // block's working state before step 60
     std::uint32_t out[5][sha1_dv_queue_size];       // chaining value after the block
@@ -112,6 +113,9 @@ using sha1_dv_confirm_fn = std::uint32_t (*)(sha1_dv_queue& queue, int count);
 struct sha1_dv_confirm_form {
     int lanes;
     sha1_dv_confirm_fn confirm;
+    // Whether a block's lanes are queued all at once with AVX-512 (needs it,
+    // and sixteen lanes).
+    bool queue_with_avx512 = false;
 };
 // Plain C++, one candidate at a time.
 extern const sha1_dv_confirm_form sha1_dv_confirm_scalar;

@@ -4,14 +4,17 @@
 //
 // Every lane runs the same steps whatever its vector. From the block's state
 // before step 60, two steps back (with the block's own words) give the
-// state before 58 and five forward the state before 65. A vector whose check
-// starts at 58 runs its partner on from there to 65, with the partner's
-// words; then every lane holds the partner's state before 65, from which
-// sha1_dv::final_differs tests whether the partner's compression ends in the
-// block's chaining value, meeting in the middle. (From 65 back to 58 that
-// retraces, exactly, the steps just taken: a step is invertible.) Seven
-// steps more than where the check starts at 58, but no lane waits for
-// another.
+// state before 58, and the partner's words from there the partner's state
+// before 60, which a lane whose vector's check starts at 58 keeps; a lane
+// whose check starts at 65 keeps the block's own state before 60. Steps 60
+// to 64 then run in every lane, with the partner's words where the check
+// starts at 58 and with the block's own where at 65: every lane ends with
+// the partner's state before 65, from which sha1_dv::final_differs tests
+// whether the partner's compression ends in the block's chaining value,
+// meeting in the middle. (From 65 back to 58 that retraces, exactly, the
+// steps just taken: a step is invertible.) Seven steps more than where the
+// check starts at 58 needs, four more than where at 65, but no lane waits
+// for another, and the five steps from 60 serve both.
 
 // GCC and Clang warn that passing or returning 32- and 64-byte vectors
 // between functions compiled without AVX would differ from passing them
@@ -36,7 +39,6 @@
 namespace {
 
 using sha1_dv::backwards;
-using sha1_dv::forwards;
 using sha1_dv::lanes_of;
 using sha1_dv::load;
 using sha1_dv::rotl;
@@ -47,9 +49,36 @@ using sha1_dv::store;
 
 // What the lanes read of their blocks and vectors, a row per word, lane l
 // of row r at [r * lanes + l]: rows 0..15 the partner's first words (the
-// block's XOR the vector's difference), rows 16..22 the difference in words
-// 58..64, which turns the partner's words there back into the block's own.
-constexpr int word_rows = 23;
+// block's XOR the vector's difference), then the eight rows of
+// sha1_dv_start_differences.
+constexpr int word_rows = 24;
+
+// Per vector, what turns the partner's words 58..64 into those a lane
+// starts with: where the vector's check starts at 58, the difference in
+// words 58 and 59 (the block's own words, for the steps back to 58), and
+// zero where at 65 (that lane's steps back are dropped); then the
+// difference in words 60..64 where the check starts at 65 (the block's own
+// words again) and zero where at 58 (the partner's). Last, all ones where
+// the check starts at 58 and zero where at 65: which state before step 60 a
+// lane keeps.
+struct start_differences {
+    std::uint32_t dm[sha1_dv_count][8];
+};
+
+constexpr start_differences make_start_differences()
+{
+    start_differences d{};
+    for (int v = 0; v < sha1_dv_count; ++v) {
+        for (int i = 0; i < 7; ++i) {
+            const bool own = (i < 2) == (sha1_disturbance_vectors[v].testt == 58);
+            d.dm[v][i] = own ? sha1_dv_differences.dm[v][58 + i] : 0;
+        }
+        d.dm[v][7] = sha1_disturbance_vectors[v].testt == 58 ? ~std::uint32_t{0} : 0;
+    }
+    return d;
+}
+
+constexpr start_differences sha1_dv_start_differences = make_start_differences();
 
 // The partner's 80 words from its first 16 (rows 0..15), into `partner`.
 // Unrolled, so that each word's newest input, three words back, comes from
@@ -71,39 +100,58 @@ TORVANIX_ALWAYS_INLINE void expand_partner(const std::uint32_t* rows, std::uint3
      ...);
 }
 
-// The lanes of the queue's first lanes_of<V> candidates whose partner
+// Whether any lane of x has a bit set.
+template <typename V>
+TORVANIX_ALWAYS_INLINE bool any_set(const V& x)
+{
+    std::uint32_t lane[lanes_of<V>];
+    store(lane, x);
+    std::uint32_t any = 0;
+    for (const std::uint32_t l : lane) any |= l;
+    return any != 0;
+}
+
+// The lanes, of lanes_of<V> candidates with word rows `rows`, whose partner
 // collides with their block, one bit each.
 template <typename V>
-TORVANIX_ALWAYS_INLINE std::uint32_t colliding_lanes(const sha1_dv_queue& queue,
-                                                     const std::uint32_t* rows,
+TORVANIX_ALWAYS_INLINE std::uint32_t colliding_lanes(const std::uint32_t* rows,
                                                      const state<V>& before60,
                                                      const state<V>& out)
 {
     constexpr int lanes = lanes_of<V>;
     std::uint32_t partner[80 * lanes];
     expand_partner<V>(rows, partner, std::make_integer_sequence<int, 64>{});
-    // The block's own words 58..64.
-    V own[7];
+    // Words 58..64 as each lane runs them (see sha1_dv_start_differences).
+    V start_words[7];
     for (int i = 0; i < 7; ++i) {
-        own[i] = load<V>(partner + (58 + i) * lanes) ^ load<V>(rows + (16 + i) * lanes);
+        start_words[i] = load<V>(partner + (58 + i) * lanes) ^ load<V>(rows + (16 + i) * lanes);
     }
 
+    // A step back and the same step forward with the same word leave the
+    // state as it was: where no lane's partner differs from its block in
+    // word 58 (most vectors), or in 58 and 59, those steps are skipped.
     state<V> from58 = before60;
-    step_backward<59>(from58, own[1]);
-    step_backward<58>(from58, own[0]);
-    forwards<58>(from58, partner, std::make_integer_sequence<int, 7>{});
-    state<V> start = before60;
-    step_forward<60>(start, own[2]);
-    step_forward<61>(start, own[3]);
-    step_forward<62>(start, own[4]);
-    step_forward<63>(start, own[5]);
-    step_forward<64>(start, own[6]);
-    const V use58 = load<V>(queue.from58);
-    start.a = (from58.a & use58) | (start.a & ~use58);
-    start.b = (from58.b & use58) | (start.b & ~use58);
-    start.c = (from58.c & use58) | (start.c & ~use58);
-    start.d = (from58.d & use58) | (start.d & ~use58);
-    start.e = (from58.e & use58) | (start.e & ~use58);
+    const bool differ58 = any_set(load<V>(rows + 16 * lanes));
+    if (differ58 || any_set(load<V>(rows + 17 * lanes))) {
+        step_backward<59>(from58, start_words[1]);
+        if (differ58) {
+            step_backward<58>(from58, start_words[0]);
+            step_forward<58>(from58, load<V>(partner + 58 * lanes));
+        }
+        step_forward<59>(from58, load<V>(partner + 59 * lanes));
+    }
+    const V use58 = load<V>(rows + 23 * lanes);
+    state<V> start;
+    start.a = (from58.a & use58) | (before60.a & ~use58);
+    start.b = (from58.b & use58) | (before60.b & ~use58);
+    start.c = (from58.c & use58) | (before60.c & ~use58);
+    start.d = (from58.d & use58) | (before60.d & ~use58);
+    start.e = (from58.e & use58) | (before60.e & ~use58);
+    step_forward<60>(start, start_words[2]);
+    step_forward<61>(start, start_words[3]);
+    step_forward<62>(start, start_words[4]);
+    step_forward<63>(start, start_words[5]);
+    step_forward<64>(start, start_words[6]);
 
     const V differs = sha1_dv::final_differs<65>(start, partner, out);
     std::uint32_t lane_differs[lanes];
@@ -124,7 +172,6 @@ void pad(sha1_dv_queue& queue, int count, int lanes)
     };
     fill(queue.vector);
     fill(queue.slot);
-    fill(queue.from58);
 }
 
 }  // namespace
@@ -217,11 +264,10 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE __m256i partner_words(const sha1_dv_
     return _mm256_xor_si256(words, dm);
 }
 
-TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE __m256i difference_words(const sha1_dv_queue& queue,
-                                                                     int l, int first)
+TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE __m256i start_words(const sha1_dv_queue& queue, int l)
 {
     return _mm256_loadu_si256(
-        reinterpret_cast<const __m256i*>(sha1_dv_differences.dm[queue.vector[l]] + first));
+        reinterpret_cast<const __m256i*>(sha1_dv_start_differences.dm[queue.vector[l]]));
 }
 
 // The word rows of lanes from..from+7, into `rows` with `stride` lanes.
@@ -242,11 +288,11 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void eight_lanes_rows(const sha1_dv_
                        partner_words(queue, from + 7, first, byte_swap),
                        rows + first * stride + from, stride, 8);
     }
-    transpose_into(difference_words(queue, from, 58), difference_words(queue, from + 1, 58),
-                   difference_words(queue, from + 2, 58), difference_words(queue, from + 3, 58),
-                   difference_words(queue, from + 4, 58), difference_words(queue, from + 5, 58),
-                   difference_words(queue, from + 6, 58), difference_words(queue, from + 7, 58),
-                   rows + 16 * stride + from, stride, 7);
+    transpose_into(start_words(queue, from), start_words(queue, from + 1),
+                   start_words(queue, from + 2), start_words(queue, from + 3),
+                   start_words(queue, from + 4), start_words(queue, from + 5),
+                   start_words(queue, from + 6), start_words(queue, from + 7),
+                   rows + 16 * stride + from, stride, 8);
 }
 
 // Below this many candidates, the plain confirmation of each costs less than
@@ -260,9 +306,88 @@ TORVANIX_TARGET_AVX2 std::uint32_t confirm_avx2(sha1_dv_queue& queue, int count)
     std::uint32_t rows[word_rows * 8];
     eight_lanes_rows(queue, 0, rows, 8);
     const __m256i slots = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(queue.slot));
-    return colliding_lanes<eight_lanes>(queue, rows, by_slot(queue.before60, slots),
+    return colliding_lanes<eight_lanes>(rows, by_slot(queue.before60, slots),
                                         by_slot(queue.out, slots)) &
            ((std::uint32_t{1} << count) - 1);
+}
+
+// Row r of a table of 32 words a row, one per vector: each lane's element
+// for its vector.
+struct by_vector_rows {
+    std::uint32_t row[word_rows][sha1_dv_count];
+};
+
+constexpr by_vector_rows make_by_vector_rows()
+{
+    by_vector_rows t{};
+    for (int v = 0; v < sha1_dv_count; ++v) {
+        for (int r = 0; r < 16; ++r) t.row[r][v] = sha1_dv_differences.dm[v][r];
+        for (int i = 0; i < 8; ++i) t.row[16 + i][v] = sha1_dv_start_differences.dm[v][i];
+    }
+    return t;
+}
+
+constexpr by_vector_rows vector_rows = make_by_vector_rows();
+
+TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE __m512i by_vector(int r, __m512i vectors)
+{
+    return _mm512_permutex2var_epi32(_mm512_loadu_si512(vector_rows.row[r]), vectors,
+                                     _mm512_loadu_si512(vector_rows.row[r] + 16));
+}
+
+// The word rows of sixteen lanes. The blocks' words are transposed once per
+// slot, however many lanes share it (a block passes several vectors), and
+// each lane picks its slot's words and its vector's differences by a
+// permutation.
+TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE void sixteen_lanes_rows(const sha1_dv_queue& queue,
+                                                                      __m512i slots,
+                                                                      std::uint32_t* rows)
+{
+    const __m512i byte_swap = _mm512_set4_epi32(0x0C0D0E0F, 0x08090A0B, 0x04050607, 0x00010203);
+    // Slot s's words; past the queue's slots, slot 0's again (no lane reads them).
+    __m512i r[16];
+    for (int s = 0; s < 16; ++s) {
+        r[s] = _mm512_shuffle_epi8(
+            _mm512_loadu_si512(queue.block[s < queue.slots ? s : 0]), byte_swap);
+    }
+    // (The shuffles and permutations are written masked with every lane set:
+    // GCC's unmasked forms read an undefined vector it warns about.)
+    // Within each 128-bit lane j: words 4j..4j+3 of slot pairs, then of
+    // slot quadruples: u[4k + m] holds word 4j + m of slots 4k..4k+3.
+    __m512i t[16];
+    for (int k = 0; k < 16; k += 2) {
+        t[k] = _mm512_maskz_unpacklo_epi32(0xFFFF, r[k], r[k + 1]);
+        t[k + 1] = _mm512_maskz_unpackhi_epi32(0xFFFF, r[k], r[k + 1]);
+    }
+    __m512i u[16];
+    for (int k = 0; k < 16; k += 4) {
+        u[k] = _mm512_maskz_unpacklo_epi64(0xFF, t[k], t[k + 2]);
+        u[k + 1] = _mm512_maskz_unpackhi_epi64(0xFF, t[k], t[k + 2]);
+        u[k + 2] = _mm512_maskz_unpacklo_epi64(0xFF, t[k + 1], t[k + 3]);
+        u[k + 3] = _mm512_maskz_unpackhi_epi64(0xFF, t[k + 1], t[k + 3]);
+    }
+    // Then the 128-bit lanes: word 4j + m of every slot from lane j of
+    // u[m], u[4 + m], u[8 + m], u[12 + m].
+    for (int m = 0; m < 4; ++m) {
+        const __m512i x0 = _mm512_maskz_shuffle_i32x4(0xFFFF, u[m], u[4 + m], 0x44);
+        const __m512i x1 = _mm512_maskz_shuffle_i32x4(0xFFFF, u[m], u[4 + m], 0xEE);
+        const __m512i y0 = _mm512_maskz_shuffle_i32x4(0xFFFF, u[8 + m], u[12 + m], 0x44);
+        const __m512i y1 = _mm512_maskz_shuffle_i32x4(0xFFFF, u[8 + m], u[12 + m], 0xEE);
+        const __m512i by_slot_row[4] = {
+            _mm512_maskz_shuffle_i32x4(0xFFFF, x0, y0, 0x88), _mm512_maskz_shuffle_i32x4(0xFFFF, x0, y0, 0xDD),
+            _mm512_maskz_shuffle_i32x4(0xFFFF, x1, y1, 0x88), _mm512_maskz_shuffle_i32x4(0xFFFF, x1, y1, 0xDD)};
+        for (int j = 0; j < 4; ++j) {
+            r[4 * j + m] = by_slot_row[j];
+        }
+    }
+    const __m512i vectors = _mm512_loadu_si512(queue.vector);
+    for (int w = 0; w < 16; ++w) {
+        _mm512_storeu_si512(rows + 16 * w, _mm512_xor_si512(_mm512_maskz_permutexvar_epi32(0xFFFF, slots, r[w]),
+                                                            by_vector(w, vectors)));
+    }
+    for (int i = 16; i < word_rows; ++i) {
+        _mm512_storeu_si512(rows + 16 * i, by_vector(i, vectors));
+    }
 }
 
 TORVANIX_TARGET_AVX512 std::uint32_t confirm_avx512(sha1_dv_queue& queue, int count)
@@ -273,16 +398,15 @@ TORVANIX_TARGET_AVX512 std::uint32_t confirm_avx512(sha1_dv_queue& queue, int co
         std::uint32_t rows[word_rows * 8];
         eight_lanes_rows(queue, 0, rows, 8);
         const __m256i slots = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(queue.slot));
-    return colliding_lanes<eight_lanes>(queue, rows, by_slot(queue.before60, slots),
+    return colliding_lanes<eight_lanes>(rows, by_slot(queue.before60, slots),
                                         by_slot(queue.out, slots)) &
            ((std::uint32_t{1} << count) - 1);
     }
     pad(queue, count, 16);
     std::uint32_t rows[word_rows * 16];
-    eight_lanes_rows(queue, 0, rows, 16);
-    eight_lanes_rows(queue, 8, rows, 16);
     const __m512i slots = _mm512_loadu_si512(queue.slot);
-    return colliding_lanes<sixteen_lanes>(queue, rows,
+    sixteen_lanes_rows(queue, slots, rows);
+    return colliding_lanes<sixteen_lanes>(rows,
                                           by_slot(queue.before60, slots),
                                           by_slot(queue.out, slots)) &
            ((std::uint32_t{1} << count) - 1);
@@ -291,7 +415,7 @@ TORVANIX_TARGET_AVX512 std::uint32_t confirm_avx512(sha1_dv_queue& queue, int co
 }  // namespace
 
 const sha1_dv_confirm_form sha1_dv_confirm_avx2 = {8, confirm_avx2};
-const sha1_dv_confirm_form sha1_dv_confirm_avx512 = {16, confirm_avx512};
+const sha1_dv_confirm_form sha1_dv_confirm_avx512 = {16, confirm_avx512, true};
 
 #endif
 
@@ -354,13 +478,13 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void four_lanes_rows(const sha1_dv_
         }
         transpose_four(lane, rows + 4 * first, 4);
     }
-    for (int first = 58; first < 65; first += 4) {
+    for (int first = 0; first < 8; first += 4) {
         __m128i lane[4];
         for (int l = 0; l < 4; ++l) {
-            lane[l] = _mm_loadu_si128(
-                reinterpret_cast<const __m128i*>(sha1_dv_differences.dm[queue.vector[l]] + first));
+            lane[l] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(
+                sha1_dv_start_differences.dm[queue.vector[l]] + first));
         }
-        transpose_four(lane, rows + 4 * (16 + first - 58), first == 58 ? 4 : 3);
+        transpose_four(lane, rows + 4 * (16 + first), 4);
     }
 }
 
@@ -377,7 +501,9 @@ TORVANIX_ALWAYS_INLINE void four_lanes_rows(const sha1_dv_queue& queue, std::uin
                                        std::uint32_t{p[2]} << 8 | p[3];
             rows[t * 4 + l] = word ^ dm[t];
         }
-        for (int i = 0; i < 7; ++i) rows[(16 + i) * 4 + l] = dm[58 + i];
+        for (int i = 0; i < 8; ++i) {
+            rows[(16 + i) * 4 + l] = sha1_dv_start_differences.dm[queue.vector[l]][i];
+        }
     }
 }
 
@@ -389,7 +515,7 @@ TORVANIX_FOUR_LANES_TARGET std::uint32_t confirm_four(sha1_dv_queue& queue, int 
     pad(queue, count, 4);
     std::uint32_t rows[word_rows * 4];
     four_lanes_rows(queue, rows);
-    return colliding_lanes<four_lanes>(queue, rows, by_slot(queue.before60, queue),
+    return colliding_lanes<four_lanes>(rows, by_slot(queue.before60, queue),
                                        by_slot(queue.out, queue)) &
            ((std::uint32_t{1} << count) - 1);
 }

@@ -5,6 +5,11 @@
 
 #include <bit>
 
+#if defined(TORVANIX_SHA1_X86) && defined(__GNUC__)
+#include <immintrin.h>
+#define TORVANIX_QUEUE_AVX512 1
+#endif
+
 namespace {
 
 // The vector whose candidate bit is bit k of the mask.
@@ -24,22 +29,19 @@ constexpr vector_by_mask_bit make_vector_by_mask_bit()
 
 constexpr vector_by_mask_bit mask_bit_vector = make_vector_by_mask_bit();
 
-// sha1_dv_queue::from58 of the vector whose candidate bit is bit k.
-struct from58_by_mask_bit {
-    std::uint32_t from58[32];
-    constexpr std::uint32_t operator[](int bit) const { return from58[bit]; }
+// The same as 32-bit words, for vector loads.
+struct vector_words_by_mask_bit {
+    std::uint32_t v[32];
 };
 
-constexpr from58_by_mask_bit make_from58_by_mask_bit()
+constexpr vector_words_by_mask_bit make_vector_words_by_mask_bit()
 {
-    from58_by_mask_bit table{};
-    for (const sha1_disturbance_vector& dv : sha1_disturbance_vectors) {
-        table.from58[dv.mask_bit] = dv.testt == 58 ? ~std::uint32_t{0} : 0;
-    }
+    vector_words_by_mask_bit table{};
+    for (int bit = 0; bit < 32; ++bit) table.v[bit] = mask_bit_vector[bit];
     return table;
 }
 
-constexpr from58_by_mask_bit mask_bit_from58 = make_from58_by_mask_bit();
+constexpr vector_words_by_mask_bit mask_bit_vector_words = make_vector_words_by_mask_bit();
 
 // Confirms the queue's candidates; if one collides, writes the chaining
 // value after the first one's block into `state` and returns its count.
@@ -53,6 +55,57 @@ std::size_t drain(sha1_dv_queue& queue, const sha1_dv_confirm_form& form, std::u
     for (int i = 0; i < 5; ++i) state[i] = queue.out[i][s];
     return queue.done[s];
 }
+
+#if defined(TORVANIX_QUEUE_AVX512)
+
+// sha1_dv_queue_blocks for the sixteen-lane AVX-512 form: each block's
+// lanes are written with two compressions of the vectors by mask bit and
+// two stores of its slot, up to 32 lanes past the queue's count (the
+// queue's room); whole queues of them are then confirmed, and the block's
+// lanes left over move to the front, in a slot of their own.
+TORVANIX_TARGET_AVX512 std::size_t queue_blocks_avx512(
+    sha1_dv_queue& queue, sha1_dv_batch& batch,
+    const std::uint32_t (&candidates)[sha1_dv_batch_size], unsigned with,
+    const sha1_dv_confirm_form& confirm, std::size_t first, bool last, std::uint32_t state[5])
+{
+    constexpr int lanes = sha1_dv_queue_size;
+    const __m512i low = _mm512_loadu_si512(mask_bit_vector_words.v);
+    const __m512i high = _mm512_loadu_si512(mask_bit_vector_words.v + 16);
+    for (; with != 0; with &= with - 1) {
+        const int b = std::countr_zero(with);
+        const std::uint32_t left = candidates[b];
+        const std::size_t block_done = first + static_cast<std::size_t>(b);
+        const int s = sha1_dv_queue_slot(queue, batch.before60[b], batch.block[b], batch.out[b],
+                                         block_done);
+        int l = queue.count;
+        const auto low_bits = static_cast<__mmask16>(left);
+        const auto high_bits = static_cast<__mmask16>(left >> 16);
+        _mm512_storeu_si512(queue.vector + l, _mm512_maskz_compress_epi32(low_bits, low));
+        _mm512_storeu_si512(queue.vector + l + std::popcount(low_bits),
+                            _mm512_maskz_compress_epi32(high_bits, high));
+        const __m512i slot = _mm512_set1_epi32(s);
+        _mm512_storeu_si512(queue.slot + l, slot);
+        _mm512_storeu_si512(queue.slot + l + 16, slot);
+        l += std::popcount(left);
+        while (l >= lanes) {
+            queue.count = lanes;
+            if (const std::size_t upto = drain(queue, confirm, state)) return upto;
+            l -= lanes;
+            if (l == 0) break;
+            const int again = sha1_dv_queue_slot(queue, batch.before60[b], batch.block[b],
+                                                 batch.out[b], block_done);
+            _mm512_storeu_si512(queue.vector, _mm512_loadu_si512(queue.vector + lanes));
+            _mm512_storeu_si512(queue.vector + 16, _mm512_loadu_si512(queue.vector + lanes + 16));
+            _mm512_storeu_si512(queue.slot, _mm512_set1_epi32(again));
+            _mm512_storeu_si512(queue.slot + 16, _mm512_set1_epi32(again));
+        }
+        queue.count = l;
+    }
+    if (last && queue.count != 0) return drain(queue, confirm, state);
+    return 0;
+}
+
+#endif
 
 }  // namespace
 
@@ -98,6 +151,11 @@ std::size_t sha1_dv_queue_blocks(sha1_dv_queue& queue, sha1_dv_batch& batch,
         }
         return 0;
     }
+#if defined(TORVANIX_QUEUE_AVX512)
+    if (confirm.queue_with_avx512) {
+        return queue_blocks_avx512(queue, batch, candidates, with, confirm, first, last, state);
+    }
+#endif
     const int lanes = confirm.lanes < sha1_dv_queue_size ? confirm.lanes : sha1_dv_queue_size;
     for (; with != 0; with &= with - 1) {
         const int b = std::countr_zero(with);
@@ -113,7 +171,6 @@ std::size_t sha1_dv_queue_blocks(sha1_dv_queue& queue, sha1_dv_batch& batch,
             left &= left - 1;
             queue.vector[l] = mask_bit_vector[bit];
             queue.slot[l] = static_cast<std::uint32_t>(s);
-            queue.from58[l] = mask_bit_from58[bit];
             if (++l == lanes) {
                 queue.count = l;
                 if (const std::size_t upto = drain(queue, confirm, state)) return upto;

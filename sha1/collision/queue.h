@@ -41,5 +41,4 @@ inline void sha1_dv_queue_push(sha1_dv_queue& queue, const std::uint32_t before6
     const int l = queue.count++;
     queue.slot[l] = static_cast<std::uint32_t>(s);
     queue.vector[l] = static_cast<std::uint32_t>(v);
-    queue.from58[l] = sha1_disturbance_vectors[v].testt == 58 ? ~std::uint32_t{0} : 0;
 }

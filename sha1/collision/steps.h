@@ -62,14 +62,16 @@ TORVANIX_ALWAYS_INLINE void step_backward(state<V>& s, const V& w)
 {
     // E, just found by the step before, enters the round function last, and
     // through one operation: choose and parity are one three-input logic
-    // operation where the processor has it; majority is written as the sum of
-    // a term of B and D alone and one with E (their bits never both set).
-    // The chain from one step's E to the next is that and a subtraction.
+    // operation where the processor has it; majority too in 64-byte vectors
+    // (only AVX-512 has them, and its three-input logic), elsewhere written
+    // as the sum of a term of B and D alone and one with E (their bits never
+    // both set). The chain from one step's E to the next is that and a
+    // subtraction.
     using sha1_rounds::bit_ops;
     const V b = rotl<2>(s.c);
     const V rest = s.a - w - sha1_rounds::constant<T> - rotl<5>(s.b);
     V e;
-    if constexpr (T >= 40 && T < 60) {
+    if constexpr (T >= 40 && T < 60 && sizeof(V) != 64) {
         e = rest - (b & s.d) - ((b ^ s.d) & s.e);
     } else {
         e = rest - sha1_rounds::round_function<T, bit_ops::fewest>(b, s.d, s.e);

@@ -158,15 +158,22 @@ void given_candidates(const sha1_dv_batch_columns&, std::uint32_t (&candidates)[
 
 // Two forged blocks of one call, among blocks with several candidates each:
 // the check reports the first, with its output, however the queue splits
-// them (same drain, different drains, different batches).
+// them (same drain, different drains, different batches). Where `crowded`
+// is 1 the forged blocks pass every vector: their lanes fill the queue more
+// than once, and the forged lane comes after a drain, in the block's slot
+// made again; where 2, every block passes 0 to 32 vectors.
 TEST(Confirmation, StopsAtTheFirstAttackedBlock)
 {
     std::mt19937 random(12);
     const int blocks = 40;
     for (const Form& form : usable_forms()) {
         SCOPED_TRACE(form.name);
-        for (const auto& attacked : {std::pair{3, 4}, std::pair{5, 9}, std::pair{15, 16},
-                                     std::pair{17, 38}, std::pair{39, 39}}) {
+        for (const auto& [attacked, crowded] :
+             {std::pair{std::pair{3, 4}, 0}, std::pair{std::pair{5, 9}, 0},
+              std::pair{std::pair{15, 16}, 0}, std::pair{std::pair{17, 38}, 0},
+              std::pair{std::pair{39, 39}, 0}, std::pair{std::pair{30, 31}, 1},
+              std::pair{std::pair{31, 35}, 1}, std::pair{std::pair{7, 30}, 2},
+              std::pair{std::pair{22, 23}, 2}, std::pair{std::pair{36, 39}, 2}}) {
             std::vector<Candidate> kept(blocks);
             sha1_dv_batch batch;
             std::size_t found = 0;
@@ -174,10 +181,11 @@ TEST(Confirmation, StopsAtTheFirstAttackedBlock)
             for (int b = 0; b < blocks && found == 0; ++b) {
                 const int slot = batch.count;
                 batch_candidates[slot] = 0;
-                for (int n = 0; n < b % 4; ++n) {
+                for (int n = 0; n < (crowded == 2 ? b * 13 % 33 : b % 4); ++n) {
                     batch_candidates[slot] |= 1u << ((b * 5 + n * 11) % 32);
                 }
                 const bool forged = b == attacked.first || b == attacked.second;
+                if (forged && crowded == 1) batch_candidates[slot] = ~std::uint32_t{0};
                 const int v = forged ? b % sha1_dv_count : 0;
                 kept[b] = make_candidate(random, v, forged);
                 if (forged) batch_candidates[slot] |= 1u << sha1_disturbance_vectors[v].mask_bit;
