@@ -33,10 +33,9 @@ void sha1_dv_candidates_batch_portable(const sha1_dv_batch_columns& columns,
 {
     if constexpr (sizeof(void*) == 8) {
         for (int b = 0; b < sha1_dv_batch_size; b += 2) {
+            // Blocks b and b + 1 are side by side in each column's row.
             std::uint64_t pair[sha1_dv::column_count];
-            for (int c = 0; c < sha1_dv::column_count; ++c) {
-                pair[c] = columns[c][b] | std::uint64_t{columns[c][b + 1]} << 32;
-            }
+            for (int c = 0; c < sha1_dv::column_count; ++c) pair[c] = sha1_dv::word_pair(&columns[c][b]);
             const std::uint64_t both = sha1_dv::candidates(pair);
             candidates[b] = static_cast<std::uint32_t>(both);
             candidates[b + 1] = static_cast<std::uint32_t>(both >> 32);

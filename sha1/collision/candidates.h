@@ -371,7 +371,7 @@ TORVANIX_ALWAYS_INLINE std::uint64_t word_pair(const std::uint32_t* words)
 }
 
 // The columns of an expanded message W, into columns[c][block], in plain
-// C++, read as a bit matrix of 32 rows (W[35..66]; bits 30 and 31 of the
+// C++ on 64-bit words, read as a bit matrix of 32 rows (W[35..66]; bits 30 and 31 of the
 // columns hold W[65] and W[66]) and transposed by index-bit swaps. Row r
 // of the low bytes, gathered from pairs of words, starts in word r / 8 at
 // byte (r % 2) * 4 + (r % 8) / 2: bit c of it at places r0 r2 r1 c2 c1 c0
@@ -380,7 +380,7 @@ TORVANIX_ALWAYS_INLINE std::uint64_t word_pair(const std::uint32_t* words)
 // bytes' bits 4-7 (W bits 28-31) of two groups of eight rows share a word,
 // at places r0 r2 r1 r3 d1 d0 of word r4; five swaps make that d0 r4 r3 r2
 // r1 r0 of word d1.
-TORVANIX_ALWAYS_INLINE void columns_of_expanded(const std::uint32_t (&W)[80],
+TORVANIX_ALWAYS_INLINE void columns_of_expanded_scalar(const std::uint32_t (&W)[80],
                                                 sha1_dv_batch_columns& columns, int block)
 {
     constexpr std::uint64_t low_bytes = 0x000000FF000000FF;
@@ -424,5 +424,106 @@ TORVANIX_ALWAYS_INLINE void columns_of_expanded(const std::uint32_t (&W)[80],
     columns[9][block] = static_cast<std::uint32_t>(tops[0] >> 32);
     columns[10][block] = static_cast<std::uint32_t>(tops[1]);
 }
+
+#if defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
+
+// The same on pairs of 64-bit words, which SSE2 and NEON hold in one
+// register: the four low-byte words in two pairs (words g and g + 1 of the
+// scalar form, so the pair's element is row bit r3), the two top-byte words
+// in one, and the same swaps, the one across words of a pair by exchanging
+// its elements.
+using word_pairs = std::uint64_t __attribute__((vector_size(16)));
+
+TORVANIX_ALWAYS_INLINE void swap_elements(const word_pairs& x, word_pairs& swapped)
+{
+    swapped = __builtin_shufflevector(x, x, 1, 0);
+}
+
+// Index bit A swapped with the element's.
+template <int A>
+TORVANIX_ALWAYS_INLINE void swap_index_bit_within(word_pairs& x)
+{
+    constexpr int shift = 1 << A;
+    const word_pairs in_high = {0, places_with(A, -1)};
+    word_pairs other;
+    swap_elements(x, other);
+    const word_pairs t = ((other >> shift) ^ x) & in_high;  // {0, t} of the scalar form
+    word_pairs moved;
+    swap_elements(t << shift, moved);
+    x ^= t ^ moved;
+}
+
+template <int A, int B>
+TORVANIX_ALWAYS_INLINE void swap_index_bits(word_pairs& x)
+{
+    constexpr int shift = (1 << A) - (1 << B);
+    const word_pairs t = (x ^ (x >> shift)) & places_with(A, B);
+    x ^= t ^ (t << shift);
+}
+
+template <int A>
+TORVANIX_ALWAYS_INLINE void swap_index_bit_across(word_pairs& low, word_pairs& high)
+{
+    constexpr int shift = 1 << A;
+    const word_pairs t = ((low >> shift) ^ high) & places_with(A, -1);
+    high ^= t;
+    low ^= t << shift;
+}
+
+TORVANIX_ALWAYS_INLINE void columns_of_expanded(const std::uint32_t (&W)[80],
+                                                sha1_dv_batch_columns& columns, int block)
+{
+    constexpr std::uint64_t low_bytes = 0x000000FF000000FF;
+    constexpr std::uint64_t top_bytes = 0xFF000000FF000000;
+    constexpr std::uint64_t high_nibbles = 0xF0F0F0F0F0F0F0F0;
+    word_pairs low[2];  // {low[2h], low[2h + 1]} of the scalar form
+    word_pairs top[2];
+    for (int h = 0; h < 2; ++h) {
+        word_pairs x[4];
+        for (int q = 0; q < 4; ++q) {
+            const std::uint32_t* pair = W + first_word + 16 * h + 2 * q;
+            x[q] = word_pairs{word_pair(pair), word_pair(pair + 8)};
+        }
+        low[h] = (x[0] & low_bytes) | (x[1] & low_bytes) << 8 | (x[2] & low_bytes) << 16 |
+                 (x[3] & low_bytes) << 24;
+        top[h] = (x[0] & top_bytes) >> 24 | (x[1] & top_bytes) >> 16 |
+                 (x[2] & top_bytes) >> 8 | (x[3] & top_bytes);
+    }
+    const word_pairs odd = __builtin_shufflevector(top[0], top[1], 1, 3);
+    const word_pairs even = __builtin_shufflevector(top[0], top[1], 0, 2);
+    word_pairs tops = (odd & high_nibbles) | (even >> 4 & ~high_nibbles);
+    for (word_pairs& x : low) {
+        swap_index_bits<5, 0>(x);
+        swap_index_bits<3, 1>(x);
+        swap_index_bits<4, 2>(x);
+    }
+    swap_index_bit_across<4>(low[0], low[1]);
+    swap_index_bit_within<3>(low[0]);
+    swap_index_bit_within<3>(low[1]);
+    swap_index_bits<5, 0>(tops);
+    swap_index_bits<3, 1>(tops);
+    swap_index_bits<3, 2>(tops);
+    swap_index_bits<4, 2>(tops);
+    swap_index_bit_within<4>(tops);
+    for (int h = 0; h < 2; ++h) {
+        for (int e = 0; e < 2; ++e) {
+            columns[4 * h + 2 * e][block] = static_cast<std::uint32_t>(low[h][e]);
+            columns[4 * h + 2 * e + 1][block] = static_cast<std::uint32_t>(low[h][e] >> 32);
+        }
+    }
+    columns[8][block] = static_cast<std::uint32_t>(tops[0]);
+    columns[9][block] = static_cast<std::uint32_t>(tops[0] >> 32);
+    columns[10][block] = static_cast<std::uint32_t>(tops[1]);
+}
+
+#else
+
+TORVANIX_ALWAYS_INLINE void columns_of_expanded(const std::uint32_t (&W)[80],
+                                                sha1_dv_batch_columns& columns, int block)
+{
+    columns_of_expanded_scalar(W, columns, block);
+}
+
+#endif
 
 }  // namespace sha1_dv

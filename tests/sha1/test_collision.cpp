@@ -219,11 +219,14 @@ TEST(CollisionDetection, CandidateMaskMatchesTheConditions)
         // the unread top bits of the columns hold.
         std::uint32_t columns[sha1_dv::column_count];
         sha1_dv::columns_portable(W + sha1_dv::first_word, columns);
-        // The transposing form gives the same columns, up to the unread bits.
+        // The transposing forms give the same columns, up to the unread bits.
         sha1_dv_batch_columns transposed;
+        sha1_dv_batch_columns scalar;
         sha1_dv::columns_of_expanded(W, transposed, round % sha1_dv_batch_size);
+        sha1_dv::columns_of_expanded_scalar(W, scalar, round % sha1_dv_batch_size);
         for (int c = 0; c < sha1_dv::column_count; ++c) {
             ASSERT_EQ(transposed[c][round % sha1_dv_batch_size] & 0x3FFFFFFFu, columns[c]) << c;
+            ASSERT_EQ(scalar[c][round % sha1_dv_batch_size] & 0x3FFFFFFFu, columns[c]) << c;
         }
         std::uint64_t both[sha1_dv::column_count];
         for (int c = 0; c < sha1_dv::column_count; ++c) {
