@@ -277,6 +277,87 @@ TORVANIX_ALWAYS_INLINE void candidates_by_slices(const Word (&columns)[column_co
     candidates = ~failures;
 }
 
+// The test with an exact early exit. A block's failures only gain bits as
+// groups are added, so once every vector has failed in every block of the
+// word, the other groups cannot change the candidates (none). The groups
+// tried first are those whose shifts are listed here, with the families
+// they read: 56% of the test's operations, after which, on random data, a
+// block has failed every vector 85% of the time and all four blocks of an
+// SSE vector 53% of the time; the rest run only when some block may still
+// pass. (The plain check's loop over the batch, which compilers turn into
+// vector code as it is, gains nothing from the branch.)
+inline constexpr int early_shifts[] = {-19, -14, -8, -3, 0, 2, 4, 6, 8};
+
+constexpr bool group_is_early(int g)
+{
+    for (int shift : early_shifts) {
+        if (plan.groups[g].shift == shift) return true;
+    }
+    return false;
+}
+
+constexpr bool family_is_early(int f)
+{
+    for (int n = 0; n < plan.term_count; ++n) {
+        if (plan.terms[n].family != f) continue;
+        for (int g = 0; g < plan.group_count; ++g) {
+            const shift_group group = plan.groups[g];
+            if (n >= group.first && n < group.first + group.count && group_is_early(g)) return true;
+        }
+    }
+    return false;
+}
+
+template <typename Word, bool Early, int F>
+TORVANIX_ALWAYS_INLINE void set_family_parities_if(const Word (&columns)[column_count],
+                                                   Word (&parities)[32])
+{
+    if constexpr (family_is_early(F) == Early) set_family_parities<Word, F>(columns, parities);
+}
+
+template <typename Word, bool Early, int G>
+TORVANIX_ALWAYS_INLINE void add_group_failures_if(const Word (&parities)[32], const Word* masks,
+                                                  Word& failures)
+{
+    if constexpr (group_is_early(G) == Early) {
+        add_group_failures<Word, G>(parities, masks, failures,
+                                    std::make_integer_sequence<int, plan.groups[G].count>{});
+    }
+}
+
+template <typename Word, typename AllFailed, int... F, int... G>
+TORVANIX_ALWAYS_INLINE void candidates_exiting_from(const Word (&columns)[column_count],
+                                                    Word& candidates, const AllFailed& all_failed,
+                                                    std::integer_sequence<int, F...>,
+                                                    std::integer_sequence<int, G...>)
+{
+    Word parities[32];
+    const Word* masks = nullptr;
+    if constexpr (sizeof(Word) > 8) {
+        masks = stored_masks<Word>.data();
+        TORVANIX_OPAQUE(masks);
+    }
+    Word failures{};
+    (set_family_parities_if<Word, true, F>(columns, parities), ...);
+    (add_group_failures_if<Word, true, G>(parities, masks, failures), ...);
+    if (!all_failed(failures)) {
+        (set_family_parities_if<Word, false, F>(columns, parities), ...);
+        (add_group_failures_if<Word, false, G>(parities, masks, failures), ...);
+    }
+    candidates = ~failures;
+}
+
+// The candidates, as candidates_into gives them, with the early exit;
+// `all_failed(failures)` tells whether every bit of the word is set.
+template <typename Word, typename AllFailed>
+TORVANIX_ALWAYS_INLINE void candidates_exiting_into(const Word (&columns)[column_count],
+                                                    Word& candidates, const AllFailed& all_failed)
+{
+    candidates_exiting_from(columns, candidates, all_failed,
+                            std::make_integer_sequence<int, plan.family_count>{},
+                            std::make_integer_sequence<int, plan.group_count>{});
+}
+
 // The vectors (bit `mask_bit` each) whose conditions the message meets, given
 // the columns: bit k of columns[c] is bit column_bit(c) of W[first_word + k]
 // (bits 30 and 31 are not read). With 64-bit words, two blocks at once; with

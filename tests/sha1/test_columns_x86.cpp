@@ -9,7 +9,9 @@
 
 #include "sha1/collision/collision.h"
 #include "sha1/cpu_features.h"
+#include "sha1/expand.h"
 #include "tests/support/columns_x86_entry.h"
+#include "tests/support/crafted_blocks.h"
 #include "tests/support/sha1_testing.h"
 
 namespace {
@@ -176,18 +178,33 @@ TEST(ColumnsX86, Gfni256FormEqualsThePortableColumns)
 #endif
 
 // Every lane of the batch tests equals the one-block test on 32-bit words,
-// on random columns (junk in the unread bits 30 and 31 included) and on
-// columns made from words that meet one vector's conditions.
+// on random columns (junk in the unread bits 30 and 31 included), on
+// columns made from words that meet one vector's conditions, and on crafted
+// blocks that meet 1 to 12 vectors' in every third lane, between random
+// ones: the tests that stop early when every block has failed every vector
+// both stop and go on.
 TEST(ColumnsX86, BatchCandidateTestsEqualTheOneBlockTest)
 {
     const sha1_cpu_features cpu = sha1_read_cpu_features();
     std::mt19937 random(8);
+    std::mt19937_64 random64(8);
+    std::vector<std::uint8_t> crafted_blocks;
+    for (std::size_t k = 1; k <= 12; ++k) {
+        const std::vector<std::uint8_t> some =
+            crafted::blocks_meeting(crafted::random_compatible_set(random64, k), 4, random64);
+        crafted_blocks.insert(crafted_blocks.end(), some.begin(), some.end());
+    }
     std::uint32_t seen = 0;
-    for (int round = 0; round < 4000; ++round) {
+    for (int round = 0; round < 6000; ++round) {
         sha1_dv_batch_columns batch;
         for (int b = 0; b < sha1_dv_batch_size; ++b) {
             std::uint32_t one[sha1_dv::column_count];
-            if (round % 2 == 0) {
+            if (round % 3 == 2 && (round + b) % 3 == 0) {
+                const std::size_t n = (static_cast<std::size_t>(round) + b) % (crafted_blocks.size() / 64);
+                std::uint32_t W[80];
+                sha1_expand(&crafted_blocks[64 * n], W);
+                sha1_dv::columns_portable(W + sha1_dv::first_word, one);
+            } else if (round % 3 != 1) {
                 for (auto& c : one) c = static_cast<std::uint32_t>(random());
             } else {
                 // Words meeting the conditions of one vector: its mask bit
