@@ -52,19 +52,6 @@ void sha1_dv_candidates_batch_portable(const sha1_dv_batch_columns& columns,
 #if defined(TORVANIX_SHA1_X86) && defined(__GNUC__)
 
 using eight_words = std::uint32_t __attribute__((vector_size(32)));
-using four_words = std::uint32_t __attribute__((vector_size(16)));
-
-// Whether all four blocks of the vector have failed every vector: both
-// 64-bit halves all ones. (In plain vector operations: the templates this
-// is inlined into have no target of their own.)
-struct all_failed_four {
-    bool operator()(const four_words& failures) const
-    {
-        using halves = std::uint64_t __attribute__((vector_size(16)));
-        const halves h = reinterpret_cast<halves>(failures);
-        return (h[0] & h[1]) == ~std::uint64_t{0};
-    }
-};
 
 // With SSE, four blocks per vector: half the operations of the plain
 // check's two blocks per 64-bit word.
@@ -72,15 +59,7 @@ TORVANIX_TARGET_SSSE3 void sha1_dv_candidates_batch_ssse3(
     const sha1_dv_batch_columns& columns, std::uint32_t (&candidates)[sha1_dv_batch_size])
 {
     for (int first = 0; first < sha1_dv_batch_size; first += 4) {
-        four_words vectors[sha1_dv::column_count];
-        for (int c = 0; c < sha1_dv::column_count; ++c) {
-            vectors[c] = reinterpret_cast<four_words>(
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(&columns[c][first])));
-        }
-        four_words masks;
-        sha1_dv::candidates_exiting_into(vectors, masks, all_failed_four{});
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(&candidates[first]),
-                         reinterpret_cast<__m128i>(masks));
+        sha1_dv::candidates_of_four(columns, first, &candidates[first]);
     }
 }
 

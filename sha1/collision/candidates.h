@@ -358,6 +358,37 @@ TORVANIX_ALWAYS_INLINE void candidates_exiting_into(const Word (&columns)[column
                             std::make_integer_sequence<int, plan.group_count>{});
 }
 
+#if defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
+
+using four_words = std::uint32_t __attribute__((vector_size(16)));
+
+// Whether all four blocks of a vector have failed every vector: both 64-bit
+// halves all ones.
+struct all_failed_four {
+    TORVANIX_ALWAYS_INLINE bool operator()(const four_words& failures) const
+    {
+        using halves = std::uint64_t __attribute__((vector_size(16)));
+        const halves h = reinterpret_cast<halves>(failures);
+        return (h[0] & h[1]) == ~std::uint64_t{0};
+    }
+};
+
+// The candidates of blocks first .. first + 3 of a batch, in one vector of
+// four 32-bit words, with the early exit.
+TORVANIX_ALWAYS_INLINE void candidates_of_four(const sha1_dv_batch_columns& columns, int first,
+                                               std::uint32_t* candidates)
+{
+    four_words vectors[column_count];
+    for (int c = 0; c < column_count; ++c) {
+        std::memcpy(&vectors[c], &columns[c][first], sizeof vectors[c]);
+    }
+    four_words masks;
+    candidates_exiting_into(vectors, masks, all_failed_four{});
+    std::memcpy(candidates, &masks, sizeof masks);
+}
+
+#endif
+
 // The vectors (bit `mask_bit` each) whose conditions the message meets, given
 // the columns: bit k of columns[c] is bit column_bit(c) of W[first_word + k]
 // (bits 30 and 31 are not read). With 64-bit words, two blocks at once; with
