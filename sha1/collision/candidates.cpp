@@ -63,6 +63,12 @@ TORVANIX_TARGET_SSSE3 void sha1_dv_candidates_batch_ssse3(
     }
 }
 
+TORVANIX_TARGET_SSSE3 void sha1_dv::candidates_of_four_ssse3(const sha1_dv_batch_columns& columns,
+                                                              int first, std::uint32_t* candidates)
+{
+    sha1_dv::candidates_of_four(columns, first, candidates);
+}
+
 TORVANIX_TARGET_AVX2 void sha1_dv_candidates_batch_avx2(
     const sha1_dv_batch_columns& columns, std::uint32_t (&candidates)[sha1_dv_batch_size])
 {
@@ -208,6 +214,14 @@ TORVANIX_TARGET_AVX512VL void sha1_dv_candidates_batch_avx512vl(
 #else
 
 // Compilers without vector types run the plain check.
+void sha1_dv::candidates_of_four_ssse3(const sha1_dv_batch_columns& columns, int first,
+                                       std::uint32_t* candidates)
+{
+    std::uint32_t all[sha1_dv_batch_size];
+    sha1_dv_candidates_batch_portable(columns, all);
+    for (int b = first; b < first + 4; ++b) candidates[b - first] = all[b];
+}
+
 void sha1_dv_candidates_batch_ssse3(const sha1_dv_batch_columns& columns,
                                     std::uint32_t (&candidates)[sha1_dv_batch_size])
 {

@@ -374,7 +374,9 @@ struct all_failed_four {
 };
 
 // The candidates of blocks first .. first + 3 of a batch, in one vector of
-// four 32-bit words, with the early exit.
+// four 32-bit words, with the early exit. (A template, compiled only where
+// it is used: in functions with vector instructions.)
+template <int = 0>
 TORVANIX_ALWAYS_INLINE void candidates_of_four(const sha1_dv_batch_columns& columns, int first,
                                                std::uint32_t* candidates)
 {
@@ -388,6 +390,11 @@ TORVANIX_ALWAYS_INLINE void candidates_of_four(const sha1_dv_batch_columns& colu
 }
 
 #endif
+
+// The SSSE3 form's test of blocks first .. first + 3 of a batch (needs
+// SSSE3), for transforms that spread the test over their rounds.
+void candidates_of_four_ssse3(const sha1_dv_batch_columns& columns, int first,
+                              std::uint32_t* candidates);
 
 // The vectors (bit `mask_bit` each) whose conditions the message meets, given
 // the columns: bit k of columns[c] is bit column_bit(c) of W[first_word + k]
@@ -537,10 +544,10 @@ TORVANIX_ALWAYS_INLINE void columns_of_expanded_scalar(const std::uint32_t (&W)[
     columns[10][block] = static_cast<std::uint32_t>(tops[1]);
 }
 
-#if defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
+#if defined(TORVANIX_SHA1_BASELINE_VECTORS)
 
 // The same on pairs of 64-bit words, which SSE2 and NEON hold in one
-// register: the four low-byte words in two pairs (words g and g + 1 of the
+// register (where every processor of the target has them): the four low-byte words in two pairs (words g and g + 1 of the
 // scalar form, so the pair's element is row bit r3), the two top-byte words
 // in one, and the same swaps, the one across words of a pair by exchanging
 // its elements.

@@ -48,14 +48,14 @@ struct checked_batch {
 constexpr int check_parts = 4;
 
 // Part `part` of the check of `b`: the candidate test of blocks 4 * part to
-// 4 * part + 3 (where the compiler has vector types, four blocks per
-// vector of 32-bit words, with the early exit; else the whole batch's, two
-// blocks per 64-bit word, in part 0) and the confirmation of those with
+// 4 * part + 3 (where every processor of the target has vector registers,
+// four blocks per vector of 32-bit words, with the early exit; else the
+// whole batch's, two blocks per 64-bit word, in part 0) and the confirmation of those with
 // candidates. If one completes a collision attack, writes the chaining
 // value after it into `state` and returns its count in the call, else 0.
 inline std::size_t check_part(checked_batch& b, int part, std::uint32_t state[5])
 {
-#if defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
+#if defined(TORVANIX_SHA1_BASELINE_VECTORS)
     sha1_dv::candidates_of_four(b.batch.columns, 4 * part, b.candidates + 4 * part);
 #else
     if (part == 0) sha1_dv_candidates_batch_portable(b.batch.columns, b.candidates);

@@ -164,7 +164,7 @@ TORVANIX_TARGET_SSSE3 TORVANIX_NEVER_INLINE std::size_t test_part(checked_batch&
                                                                   sha1_dv_queue& queue, bool last,
                                                                   std::uint32_t state[5])
 {
-    sha1_dv::candidates_of_four(b.batch.columns, 4 * part, b.candidates + 4 * part);
+    sha1_dv::candidates_of_four_ssse3(b.batch.columns, 4 * part, b.candidates + 4 * part);
     if (part != test_parts - 1) return 0;
     unsigned with = 0;  // bit k: block k has candidates
     for (int k = 0; k < sha1_dv_batch_size; k += 4) {
