@@ -296,6 +296,14 @@ constexpr bool group_is_early(int g)
     return false;
 }
 
+constexpr bool early_shifts_name_groups()
+{
+    int found = 0;
+    for (int g = 0; g < plan.group_count; ++g) found += group_is_early(g) ? 1 : 0;
+    return found == static_cast<int>(std::size(early_shifts));
+}
+static_assert(early_shifts_name_groups(), "every shift tried first is a group's");
+
 constexpr bool family_is_early(int f)
 {
     for (int n = 0; n < plan.term_count; ++n) {

@@ -104,9 +104,7 @@ sha1_blocks_done sha1_detect_portable(std::uint32_t state[5], const std::uint8_t
         }
         if (batch.count == sha1_dv_batch_size) {
             filling->done = done;
-            checked_batch* full = filling;
-            filling = checking;
-            checking = full;
+            std::swap(filling, checking);
             filling->batch.count = 0;
             next_part = 0;
         }

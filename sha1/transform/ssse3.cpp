@@ -226,9 +226,7 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE sha1_blocks_done run(std::uint32_t 
             }
             if (batch.count == sha1_dv_batch_size) {
                 filling->done = done;
-                checked_batch* full = filling;
-                filling = checking;
-                checking = full;
+                std::swap(filling, checking);
                 next_part = 0;
             }
         }

@@ -138,10 +138,14 @@ TEST(CollisionDetection, EveryTransformDetectsTheSameBlocks)
     std::vector<std::vector<std::uint8_t>> inputs;
     for (const CollisionFile& file : collision_files()) {
         inputs.push_back(file.bytes);
-        // Random blocks after the attacked one, in its batch and beyond.
-        inputs.push_back(file.bytes);
-        const std::vector<std::uint8_t> after = random_bytes(random, 64 * 20);
-        inputs.back().insert(inputs.back().end(), after.begin(), after.end());
+        // Random blocks after the attacked one, in its batch and beyond:
+        // each count up to twenty ends the call at another point of the
+        // attacked block's batch check, which runs while the next batch fills.
+        for (std::size_t tail = 1; tail <= 20; ++tail) {
+            inputs.push_back(file.bytes);
+            const std::vector<std::uint8_t> after = random_bytes(random, 64 * tail);
+            inputs.back().insert(inputs.back().end(), after.begin(), after.end());
+        }
     }
     inputs.push_back(random_bytes(random, 64 * 37 + 3));
 

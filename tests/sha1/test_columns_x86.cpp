@@ -1,5 +1,6 @@
 // The x86 forms of the collision check's columns and the multi-block
 // candidate tests agree with the plain one-block forms.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -20,8 +21,6 @@ using words36 = std::uint32_t[36];  // W[32..67] of one block
 
 // The bits of each column the check reads.
 constexpr std::uint32_t read_bits = (std::uint32_t{1} << sha1_dv::word_count) - 1;
-
-#if defined(TORVANIX_SHA1_X86)
 
 struct Pattern {
     const char* name;
@@ -71,10 +70,6 @@ void expected_columns(const std::vector<std::uint32_t>& words,
     sha1_dv::columns_portable(words.data() + (sha1_dv::first_word - 32), columns);
 }
 
-void copy(const std::vector<std::uint32_t>& from, words36& to)
-{
-    std::memcpy(to, from.data(), sizeof to);
-}
 
 // Columns of one block at `block`; every other block's columns untouched.
 void expect_block_columns(const sha1_dv_batch_columns& batch, int block,
@@ -95,6 +90,38 @@ void fill(sha1_dv_batch_columns& batch)
     for (auto& column : batch) {
         for (auto& c : column) c = 0xA5A5A5A5u;
     }
+}
+
+// The plain transposing forms (on 64-bit words, and on pairs of them where
+// every processor of the target has vector registers) equal the gathered
+// columns, at several places of the batch, the other places untouched.
+TEST(ColumnsX86, PlainTransposingFormsEqualThePortableColumns)
+{
+    using form = void (*)(const std::uint32_t (&)[80], sha1_dv_batch_columns&, int);
+    const form forms[] = {sha1_dv::columns_of_expanded, sha1_dv::columns_of_expanded_scalar};
+    for (const Pattern& p : patterns()) {
+        SCOPED_TRACE(p.name);
+        std::uint32_t expected[sha1_dv::column_count];
+        expected_columns(p.words, expected);
+        std::uint32_t W[80] = {};
+        std::copy(p.words.begin(), p.words.end(), W + 32);
+        for (form f : forms) {
+            for (int block : {0, 7, sha1_dv_batch_size - 1}) {
+                sha1_dv_batch_columns batch;
+                fill(batch);
+                f(W, batch, block);
+                expect_block_columns(batch, block, expected, -1);
+                if (::testing::Test::HasFailure()) return;
+            }
+        }
+    }
+}
+
+#if defined(TORVANIX_SHA1_X86)
+
+void copy(const std::vector<std::uint32_t>& from, words36& to)
+{
+    std::memcpy(to, from.data(), sizeof to);
 }
 
 TEST(ColumnsX86, SseFormEqualsThePortableColumns)
