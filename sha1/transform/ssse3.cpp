@@ -9,7 +9,8 @@
 // computed at once in the two halves of 256-bit registers; its functions
 // mirror the ones here. Both keep, of each block, the message groups the
 // collision check reads and the working state before round 60, and their
-// detecting forms check a batch of up to sixteen blocks at a time.
+// detecting forms check batches of up to sixteen blocks; this one runs each
+// batch's candidate test while the next batch fills (checked_batch).
 #include "sha1/target.h"
 
 #if defined(TORVANIX_SHA1_X86)
