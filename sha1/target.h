@@ -79,6 +79,14 @@
 typedef std::uint32_t sha1_sixteen_words __attribute__((vector_size(64)));
 #endif
 
+// Whether every processor this build runs on has 128-bit vector registers
+// (SSE2 on x86-64, NEON on aarch64), so that plain C++ on generic vector
+// types compiles to vector instructions, not to their emulation in general
+// registers (and passes no vector where the calling convention has none).
+#if defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES) && (defined(__SSE2__) || defined(__ARM_NEON))
+#define TORVANIX_SHA1_BASELINE_VECTORS 1
+#endif
+
 // 32-bit x86 code has eight vector registers, 64-bit code sixteen (32 with
 // AVX-512). With eight, the SHA-extension rounds need nearly all of them,
 // and no form can hold the values the collision check keeps in registers

@@ -33,10 +33,9 @@ void sha1_dv_candidates_batch_portable(const sha1_dv_batch_columns& columns,
 {
     if constexpr (sizeof(void*) == 8) {
         for (int b = 0; b < sha1_dv_batch_size; b += 2) {
+            // Blocks b and b + 1 are side by side in each column's row.
             std::uint64_t pair[sha1_dv::column_count];
-            for (int c = 0; c < sha1_dv::column_count; ++c) {
-                pair[c] = columns[c][b] | std::uint64_t{columns[c][b + 1]} << 32;
-            }
+            for (int c = 0; c < sha1_dv::column_count; ++c) pair[c] = sha1_dv::word_pair(&columns[c][b]);
             const std::uint64_t both = sha1_dv::candidates(pair);
             candidates[b] = static_cast<std::uint32_t>(both);
             candidates[b + 1] = static_cast<std::uint32_t>(both >> 32);
@@ -53,7 +52,6 @@ void sha1_dv_candidates_batch_portable(const sha1_dv_batch_columns& columns,
 #if defined(TORVANIX_SHA1_X86) && defined(__GNUC__)
 
 using eight_words = std::uint32_t __attribute__((vector_size(32)));
-using four_words = std::uint32_t __attribute__((vector_size(16)));
 
 // With SSE, four blocks per vector: half the operations of the plain
 // check's two blocks per 64-bit word.
@@ -61,16 +59,14 @@ TORVANIX_TARGET_SSSE3 void sha1_dv_candidates_batch_ssse3(
     const sha1_dv_batch_columns& columns, std::uint32_t (&candidates)[sha1_dv_batch_size])
 {
     for (int first = 0; first < sha1_dv_batch_size; first += 4) {
-        four_words vectors[sha1_dv::column_count];
-        for (int c = 0; c < sha1_dv::column_count; ++c) {
-            vectors[c] = reinterpret_cast<four_words>(
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(&columns[c][first])));
-        }
-        four_words masks;
-        sha1_dv::candidates_into(vectors, masks);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(&candidates[first]),
-                         reinterpret_cast<__m128i>(masks));
+        sha1_dv::candidates_of_four(columns, first, &candidates[first]);
     }
+}
+
+TORVANIX_TARGET_SSSE3 void sha1_dv::candidates_of_four_ssse3(const sha1_dv_batch_columns& columns,
+                                                              int first, std::uint32_t* candidates)
+{
+    sha1_dv::candidates_of_four(columns, first, candidates);
 }
 
 TORVANIX_TARGET_AVX2 void sha1_dv_candidates_batch_avx2(
@@ -218,6 +214,14 @@ TORVANIX_TARGET_AVX512VL void sha1_dv_candidates_batch_avx512vl(
 #else
 
 // Compilers without vector types run the plain check.
+void sha1_dv::candidates_of_four_ssse3(const sha1_dv_batch_columns& columns, int first,
+                                       std::uint32_t* candidates)
+{
+    std::uint32_t all[sha1_dv_batch_size];
+    sha1_dv_candidates_batch_portable(columns, all);
+    for (int b = first; b < first + 4; ++b) candidates[b - first] = all[b];
+}
+
 void sha1_dv_candidates_batch_ssse3(const sha1_dv_batch_columns& columns,
                                     std::uint32_t (&candidates)[sha1_dv_batch_size])
 {

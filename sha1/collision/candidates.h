@@ -10,8 +10,10 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "sha1/collision/collision.h"
@@ -275,6 +277,133 @@ TORVANIX_ALWAYS_INLINE void candidates_by_slices(const Word (&columns)[column_co
     candidates = ~failures;
 }
 
+// The test with an exact early exit. A block's failures only gain bits as
+// groups are added, so once every vector has failed in every block of the
+// word, the other groups cannot change the candidates (none). The groups
+// tried first are those whose shifts are listed here, with the families
+// they read: 56% of the test's operations, after which, on random data, a
+// block has failed every vector 85% of the time and all four blocks of an
+// SSE vector 53% of the time; the rest run only when some block may still
+// pass. (The plain check's loop over the batch, which compilers turn into
+// vector code as it is, gains nothing from the branch.)
+inline constexpr int early_shifts[] = {-19, -14, -8, -3, 0, 2, 4, 6, 8};
+
+constexpr bool group_is_early(int g)
+{
+    for (int shift : early_shifts) {
+        if (plan.groups[g].shift == shift) return true;
+    }
+    return false;
+}
+
+constexpr bool early_shifts_name_groups()
+{
+    int found = 0;
+    for (int g = 0; g < plan.group_count; ++g) found += group_is_early(g) ? 1 : 0;
+    return found == static_cast<int>(std::size(early_shifts));
+}
+static_assert(early_shifts_name_groups(), "every shift tried first is a group's");
+
+constexpr bool family_is_early(int f)
+{
+    for (int n = 0; n < plan.term_count; ++n) {
+        if (plan.terms[n].family != f) continue;
+        for (int g = 0; g < plan.group_count; ++g) {
+            const shift_group group = plan.groups[g];
+            if (n >= group.first && n < group.first + group.count && group_is_early(g)) return true;
+        }
+    }
+    return false;
+}
+
+template <typename Word, bool Early, int F>
+TORVANIX_ALWAYS_INLINE void set_family_parities_if(const Word (&columns)[column_count],
+                                                   Word (&parities)[32])
+{
+    if constexpr (family_is_early(F) == Early) set_family_parities<Word, F>(columns, parities);
+}
+
+template <typename Word, bool Early, int G>
+TORVANIX_ALWAYS_INLINE void add_group_failures_if(const Word (&parities)[32], const Word* masks,
+                                                  Word& failures)
+{
+    if constexpr (group_is_early(G) == Early) {
+        add_group_failures<Word, G>(parities, masks, failures,
+                                    std::make_integer_sequence<int, plan.groups[G].count>{});
+    }
+}
+
+template <typename Word, typename AllFailed, int... F, int... G>
+TORVANIX_ALWAYS_INLINE void candidates_exiting_from(const Word (&columns)[column_count],
+                                                    Word& candidates, const AllFailed& all_failed,
+                                                    std::integer_sequence<int, F...>,
+                                                    std::integer_sequence<int, G...>)
+{
+    Word parities[32];
+    const Word* masks = nullptr;
+    if constexpr (sizeof(Word) > 8) {
+        masks = stored_masks<Word>.data();
+        TORVANIX_OPAQUE(masks);
+    }
+    Word failures{};
+    (set_family_parities_if<Word, true, F>(columns, parities), ...);
+    (add_group_failures_if<Word, true, G>(parities, masks, failures), ...);
+    if (!all_failed(failures)) {
+        (set_family_parities_if<Word, false, F>(columns, parities), ...);
+        (add_group_failures_if<Word, false, G>(parities, masks, failures), ...);
+    }
+    candidates = ~failures;
+}
+
+// The candidates, as candidates_into gives them, with the early exit;
+// `all_failed(failures)` tells whether every bit of the word is set.
+template <typename Word, typename AllFailed>
+TORVANIX_ALWAYS_INLINE void candidates_exiting_into(const Word (&columns)[column_count],
+                                                    Word& candidates, const AllFailed& all_failed)
+{
+    candidates_exiting_from(columns, candidates, all_failed,
+                            std::make_integer_sequence<int, plan.family_count>{},
+                            std::make_integer_sequence<int, plan.group_count>{});
+}
+
+#if defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
+
+using four_words = std::uint32_t __attribute__((vector_size(16)));
+
+// Whether all four blocks of a vector have failed every vector: both 64-bit
+// halves all ones.
+struct all_failed_four {
+    TORVANIX_ALWAYS_INLINE bool operator()(const four_words& failures) const
+    {
+        using halves = std::uint64_t __attribute__((vector_size(16)));
+        const halves h = reinterpret_cast<halves>(failures);
+        return (h[0] & h[1]) == ~std::uint64_t{0};
+    }
+};
+
+// The candidates of blocks first .. first + 3 of a batch, in one vector of
+// four 32-bit words, with the early exit. (A template, compiled only where
+// it is used: in functions with vector instructions.)
+template <int = 0>
+TORVANIX_ALWAYS_INLINE void candidates_of_four(const sha1_dv_batch_columns& columns, int first,
+                                               std::uint32_t* candidates)
+{
+    four_words vectors[column_count];
+    for (int c = 0; c < column_count; ++c) {
+        std::memcpy(&vectors[c], &columns[c][first], sizeof vectors[c]);
+    }
+    four_words masks;
+    candidates_exiting_into(vectors, masks, all_failed_four{});
+    std::memcpy(candidates, &masks, sizeof masks);
+}
+
+#endif
+
+// The SSSE3 form's test of blocks first .. first + 3 of a batch (needs
+// SSSE3), for transforms that spread the test over their rounds.
+void candidates_of_four_ssse3(const sha1_dv_batch_columns& columns, int first,
+                              std::uint32_t* candidates);
+
 // The vectors (bit `mask_bit` each) whose conditions the message meets, given
 // the columns: bit k of columns[c] is bit column_bit(c) of W[first_word + k]
 // (bits 30 and 31 are not read). With 64-bit words, two blocks at once; with
@@ -322,87 +451,206 @@ TORVANIX_ALWAYS_INLINE void columns_portable(const std::uint32_t* from35,
 }
 
 
-// Transposes the 8x8 bit matrix in `x` whose row k is byte k: bit c of
-// byte k goes to bit k of byte c.
-constexpr std::uint64_t transposed_bytes(std::uint64_t x)
+// Bit permutations for columns_of_expanded. A bit's place in a 64-bit word
+// is read as six index bits P5..P0; swapping two of them, or one of them and
+// the bit that tells two words apart, is a delta swap: the bits that differ
+// in the two places are exchanged, in six operations.
+
+// The places of a 64-bit word whose index has bit `a` clear and, unless `b`
+// is negative, bit `b` set.
+constexpr std::uint64_t places_with(int a, int b)
 {
-    std::uint64_t t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AA;
-    x ^= t ^ (t << 7);
-    t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCC;
-    x ^= t ^ (t << 14);
-    t = (x ^ (x >> 28)) & 0x00000000F0F0F0F0;
-    return x ^ t ^ (t << 28);
+    std::uint64_t mask = 0;
+    for (int p = 0; p < 64; ++p) {
+        if ((p >> a & 1) == 0 && (b < 0 || (p >> b & 1) == 1)) mask |= std::uint64_t{1} << p;
+    }
+    return mask;
 }
 
-// The low bytes (`low`) and top bytes (`top`) of W[first + k], k = 0..7,
-// each in byte k of a 64-bit word: words k and k + 4 side by side in a
-// 64-bit word, bytes then 16-bit halves swapped between two such words.
-TORVANIX_ALWAYS_INLINE void low_and_top_bytes(const std::uint32_t* first, std::uint64_t& low,
-                                         std::uint64_t& top)
+// Index bits A and B (A > B) of the places in `x` swapped.
+template <int A, int B>
+TORVANIX_ALWAYS_INLINE void swap_index_bits(std::uint64_t& x)
 {
-    constexpr std::uint64_t bytes_02 = 0x00FF00FF00FF00FF;
-    constexpr std::uint64_t lanes_02 = 0x0000FFFF0000FFFF;
-    std::uint64_t x[4];
-    for (int k = 0; k < 4; ++k) x[k] = first[k] | std::uint64_t{first[k + 4]} << 32;
-    // Bytes 0 and 2 (a, c) or 1 and 3 (b, d) of words k, k + 1.
-    const std::uint64_t a = (x[0] & bytes_02) | (x[1] << 8 & ~bytes_02);
-    const std::uint64_t b = (x[0] >> 8 & bytes_02) | (x[1] & ~bytes_02);
-    const std::uint64_t c = (x[2] & bytes_02) | (x[3] << 8 & ~bytes_02);
-    const std::uint64_t d = (x[2] >> 8 & bytes_02) | (x[3] & ~bytes_02);
-    low = (a & lanes_02) | (c << 16 & ~lanes_02);
-    top = (b >> 16 & lanes_02) | (d & ~lanes_02);
+    constexpr int shift = (1 << A) - (1 << B);
+    const std::uint64_t t = (x ^ (x >> shift)) & places_with(A, B);
+    x ^= t ^ (t << shift);
+}
+
+// Index bit A swapped with the one that tells `low` from `high`: bits whose
+// bit A is set in `low` trade places with those whose bit A is clear in
+// `high`.
+template <int A>
+TORVANIX_ALWAYS_INLINE void swap_index_bit_across(std::uint64_t& low, std::uint64_t& high)
+{
+    constexpr int shift = 1 << A;
+    const std::uint64_t t = ((low >> shift) ^ high) & places_with(A, -1);
+    high ^= t;
+    low ^= t << shift;
+}
+
+// Two consecutive words as one 64-bit word, the first in the low half.
+TORVANIX_ALWAYS_INLINE std::uint64_t word_pair(const std::uint32_t* words)
+{
+    std::uint64_t x;
+    std::memcpy(&x, words, sizeof x);
+    if constexpr (std::endian::native == std::endian::big) x = x >> 32 | x << 32;
+    return x;
 }
 
 // The columns of an expanded message W, into columns[c][block], in plain
-// C++ with an eighth fewer operations than columns_portable: the low bytes of
-// eight words at a time (and, packed two groups to a word, bits 28-30 of
-// their top bytes) are gathered into a 64-bit word and transposed as a bit
-// matrix, which gives a byte of every column at once; the bytes are then
-// interleaved into the column words. Reads W[35..66]: bits 30 and 31 of the
-// columns hold W[65] and W[66].
+// C++ on 64-bit words, read as a bit matrix of 32 rows (W[35..66]; bits 30 and 31 of the
+// columns hold W[65] and W[66]) and transposed by index-bit swaps. Row r
+// of the low bytes, gathered from pairs of words, starts in word r / 8 at
+// byte (r % 2) * 4 + (r % 8) / 2: bit c of it at places r0 r2 r1 c2 c1 c0
+// (P5..P0) of word r4 r3. Five swaps bring it to place c0 r4 r3 r2 r1 r0 of
+// word c2 c1, so word g holds columns 2g and 2g + 1 in its halves. The top
+// bytes' bits 4-7 (W bits 28-31) of two groups of eight rows share a word,
+// at places r0 r2 r1 r3 d1 d0 of word r4; five swaps make that d0 r4 r3 r2
+// r1 r0 of word d1.
+TORVANIX_ALWAYS_INLINE void columns_of_expanded_scalar(const std::uint32_t (&W)[80],
+                                                sha1_dv_batch_columns& columns, int block)
+{
+    constexpr std::uint64_t low_bytes = 0x000000FF000000FF;
+    constexpr std::uint64_t top_bytes = 0xFF000000FF000000;
+    constexpr std::uint64_t high_nibbles = 0xF0F0F0F0F0F0F0F0;
+    std::uint64_t low[4];
+    std::uint64_t top[4];
+    for (int g = 0; g < 4; ++g) {
+        std::uint64_t x[4];
+        for (int q = 0; q < 4; ++q) x[q] = word_pair(W + first_word + 8 * g + 2 * q);
+        low[g] = (x[0] & low_bytes) | (x[1] & low_bytes) << 8 | (x[2] & low_bytes) << 16 |
+                 (x[3] & low_bytes) << 24;
+        top[g] = (x[0] & top_bytes) >> 24 | (x[1] & top_bytes) >> 16 |
+                 (x[2] & top_bytes) >> 8 | (x[3] & top_bytes);
+    }
+    std::uint64_t tops[2];
+    for (int h = 0; h < 2; ++h) {
+        tops[h] = (top[2 * h + 1] & high_nibbles) | (top[2 * h] >> 4 & ~high_nibbles);
+    }
+    for (std::uint64_t& x : low) {
+        swap_index_bits<5, 0>(x);
+        swap_index_bits<3, 1>(x);
+        swap_index_bits<4, 2>(x);
+    }
+    swap_index_bit_across<4>(low[0], low[2]);
+    swap_index_bit_across<4>(low[1], low[3]);
+    swap_index_bit_across<3>(low[0], low[1]);
+    swap_index_bit_across<3>(low[2], low[3]);
+    for (std::uint64_t& x : tops) {
+        swap_index_bits<5, 0>(x);
+        swap_index_bits<3, 1>(x);
+        swap_index_bits<3, 2>(x);
+        swap_index_bits<4, 2>(x);
+    }
+    swap_index_bit_across<4>(tops[0], tops[1]);
+    for (int g = 0; g < 4; ++g) {
+        columns[2 * g][block] = static_cast<std::uint32_t>(low[g]);
+        columns[2 * g + 1][block] = static_cast<std::uint32_t>(low[g] >> 32);
+    }
+    columns[8][block] = static_cast<std::uint32_t>(tops[0]);
+    columns[9][block] = static_cast<std::uint32_t>(tops[0] >> 32);
+    columns[10][block] = static_cast<std::uint32_t>(tops[1]);
+}
+
+#if defined(TORVANIX_SHA1_BASELINE_VECTORS)
+
+// The same on pairs of 64-bit words, which SSE2 and NEON hold in one
+// register (where every processor of the target has them): the four low-byte words in two pairs (words g and g + 1 of the
+// scalar form, so the pair's element is row bit r3), the two top-byte words
+// in one, and the same swaps, the one across words of a pair by exchanging
+// its elements.
+using word_pairs = std::uint64_t __attribute__((vector_size(16)));
+
+TORVANIX_ALWAYS_INLINE void swap_elements(const word_pairs& x, word_pairs& swapped)
+{
+    swapped = __builtin_shufflevector(x, x, 1, 0);
+}
+
+// Index bit A swapped with the element's.
+template <int A>
+TORVANIX_ALWAYS_INLINE void swap_index_bit_within(word_pairs& x)
+{
+    constexpr int shift = 1 << A;
+    const word_pairs in_high = {0, places_with(A, -1)};
+    word_pairs other;
+    swap_elements(x, other);
+    const word_pairs t = ((other >> shift) ^ x) & in_high;  // {0, t} of the scalar form
+    word_pairs moved;
+    swap_elements(t << shift, moved);
+    x ^= t ^ moved;
+}
+
+template <int A, int B>
+TORVANIX_ALWAYS_INLINE void swap_index_bits(word_pairs& x)
+{
+    constexpr int shift = (1 << A) - (1 << B);
+    const word_pairs t = (x ^ (x >> shift)) & places_with(A, B);
+    x ^= t ^ (t << shift);
+}
+
+template <int A>
+TORVANIX_ALWAYS_INLINE void swap_index_bit_across(word_pairs& low, word_pairs& high)
+{
+    constexpr int shift = 1 << A;
+    const word_pairs t = ((low >> shift) ^ high) & places_with(A, -1);
+    high ^= t;
+    low ^= t << shift;
+}
+
 TORVANIX_ALWAYS_INLINE void columns_of_expanded(const std::uint32_t (&W)[80],
                                                 sha1_dv_batch_columns& columns, int block)
 {
-    std::uint64_t low[4];  // byte c: column c's bits of words 8g..8g+7
-    std::uint64_t top[4];
-    for (int g = 0; g < 4; ++g) {
-        low_and_top_bytes(W + first_word + 8 * g, low[g], top[g]);
-        low[g] = transposed_bytes(low[g]);
-    }
-    // Bytes 4-6: columns 8-10 of group 2h; bytes 0-2: of group 2h + 1.
-    std::uint64_t tops[2];
+    constexpr std::uint64_t low_bytes = 0x000000FF000000FF;
+    constexpr std::uint64_t top_bytes = 0xFF000000FF000000;
+    constexpr std::uint64_t high_nibbles = 0xF0F0F0F0F0F0F0F0;
+    word_pairs low[2];  // {low[2h], low[2h + 1]} of the scalar form
+    word_pairs top[2];
     for (int h = 0; h < 2; ++h) {
-        tops[h] = transposed_bytes((top[2 * h] & 0x7070707070707070) |
-                                   (top[2 * h + 1] >> 4 & 0x0707070707070707));
+        word_pairs x[4];
+        for (int q = 0; q < 4; ++q) {
+            const std::uint32_t* pair = W + first_word + 16 * h + 2 * q;
+            x[q] = word_pairs{word_pair(pair), word_pair(pair + 8)};
+        }
+        low[h] = (x[0] & low_bytes) | (x[1] & low_bytes) << 8 | (x[2] & low_bytes) << 16 |
+                 (x[3] & low_bytes) << 24;
+        top[h] = (x[0] & top_bytes) >> 24 | (x[1] & top_bytes) >> 16 |
+                 (x[2] & top_bytes) >> 8 | (x[3] & top_bytes);
     }
-    // Bytes c of low[0..3] side by side: columns 0, 2, 4, 6 in the 16-bit
-    // lanes of `even`, the odd ones in `odd`, for groups 0-1 and 2-3; then
-    // the two halves joined into 32-bit lanes.
-    constexpr std::uint64_t bytes_02 = 0x00FF00FF00FF00FF;
-    constexpr std::uint64_t lanes_02 = 0x0000FFFF0000FFFF;
-    std::uint64_t even[2];
-    std::uint64_t odd[2];
+    const word_pairs odd = __builtin_shufflevector(top[0], top[1], 1, 3);
+    const word_pairs even = __builtin_shufflevector(top[0], top[1], 0, 2);
+    word_pairs tops = (odd & high_nibbles) | (even >> 4 & ~high_nibbles);
+    for (word_pairs& x : low) {
+        swap_index_bits<5, 0>(x);
+        swap_index_bits<3, 1>(x);
+        swap_index_bits<4, 2>(x);
+    }
+    swap_index_bit_across<4>(low[0], low[1]);
+    swap_index_bit_within<3>(low[0]);
+    swap_index_bit_within<3>(low[1]);
+    swap_index_bits<5, 0>(tops);
+    swap_index_bits<3, 1>(tops);
+    swap_index_bits<3, 2>(tops);
+    swap_index_bits<4, 2>(tops);
+    swap_index_bit_within<4>(tops);
     for (int h = 0; h < 2; ++h) {
-        even[h] = (low[2 * h] & bytes_02) | (low[2 * h + 1] & bytes_02) << 8;
-        odd[h] = (low[2 * h] >> 8 & bytes_02) | (low[2 * h + 1] & ~bytes_02);
+        for (int e = 0; e < 2; ++e) {
+            columns[4 * h + 2 * e][block] = static_cast<std::uint32_t>(low[h][e]);
+            columns[4 * h + 2 * e + 1][block] = static_cast<std::uint32_t>(low[h][e] >> 32);
+        }
     }
-    const std::uint64_t joined[4] = {
-        (even[0] & lanes_02) | (even[1] & lanes_02) << 16,   // columns 0, 4
-        (odd[0] & lanes_02) | (odd[1] & lanes_02) << 16,     // 1, 5
-        (even[0] >> 16 & lanes_02) | (even[1] & ~lanes_02),  // 2, 6
-        (odd[0] >> 16 & lanes_02) | (odd[1] & ~lanes_02),    // 3, 7
-    };
-    for (int c = 0; c < 4; ++c) {
-        columns[c][block] = static_cast<std::uint32_t>(joined[c]);
-        columns[c + 4][block] = static_cast<std::uint32_t>(joined[c] >> 32);
-    }
-    for (int c = 0; c < 3; ++c) {
-        const auto byte = [c](std::uint64_t x, int at) {
-            return static_cast<std::uint32_t>(x >> (8 * (at + c)) & 0xFF);
-        };
-        columns[8 + c][block] = byte(tops[0], 4) | byte(tops[0], 0) << 8 |
-                                byte(tops[1], 4) << 16 | byte(tops[1], 0) << 24;
-    }
+    columns[8][block] = static_cast<std::uint32_t>(tops[0]);
+    columns[9][block] = static_cast<std::uint32_t>(tops[0] >> 32);
+    columns[10][block] = static_cast<std::uint32_t>(tops[1]);
 }
+
+#else
+
+TORVANIX_ALWAYS_INLINE void columns_of_expanded(const std::uint32_t (&W)[80],
+                                                sha1_dv_batch_columns& columns, int block)
+{
+    columns_of_expanded_scalar(W, columns, block);
+}
+
+#endif
 
 }  // namespace sha1_dv

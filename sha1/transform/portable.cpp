@@ -34,6 +34,43 @@ inline void compress(std::uint32_t state[5], const std::uint8_t* data, std::uint
     }
 }
 
+// A batch of blocks, with each block's expanded message kept for its
+// confirmation. Its check runs while the next batch fills, a quarter after
+// each of that batch's first four blocks, where the processor overlaps it
+// with their rounds; at the end of a batch it would wait for the rounds and
+// they for it.
+struct checked_batch {
+    sha1_dv_batch batch;
+    std::uint32_t words[sha1_dv_batch_size][80];
+    std::uint32_t candidates[sha1_dv_batch_size];
+    std::size_t done;  // blocks of the call up to the batch's last one
+};
+constexpr int check_parts = 4;
+
+// Part `part` of the check of `b`: the candidate test of blocks 4 * part to
+// 4 * part + 3 (where every processor of the target has vector registers,
+// four blocks per vector of 32-bit words, with the early exit; else the
+// whole batch's, two blocks per 64-bit word, in part 0) and the confirmation of those with
+// candidates. If one completes a collision attack, writes the chaining
+// value after it into `state` and returns its count in the call, else 0.
+inline std::size_t check_part(checked_batch& b, int part, std::uint32_t state[5])
+{
+#if defined(TORVANIX_SHA1_BASELINE_VECTORS)
+    sha1_dv::candidates_of_four(b.batch.columns, 4 * part, b.candidates + 4 * part);
+#else
+    if (part == 0) sha1_dv_candidates_batch_portable(b.batch.columns, b.candidates);
+#endif
+    const int count = b.batch.count;
+    for (int k = 4 * part; k < 4 * part + 4 && k < count; ++k) {
+        if (b.candidates[k] != 0 && sha1_dv_collides_from_words(b.batch.before60[k], b.words[k],
+                                                                b.candidates[k], b.batch.out[k])) {
+            for (int i = 0; i < 5; ++i) state[i] = b.batch.out[k][i];
+            return b.done - static_cast<std::size_t>(count - 1 - k);
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 void sha1_transform_portable(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks)
@@ -44,33 +81,42 @@ void sha1_transform_portable(std::uint32_t state[5], const std::uint8_t* data, s
     }
 }
 
-// Blocks are checked in batches of sixteen, two blocks per 64-bit word;
-// each block's expanded message is kept until then, for its confirmation.
+// Blocks are checked in batches of sixteen (see checked_batch).
 sha1_blocks_done sha1_detect_portable(std::uint32_t state[5], const std::uint8_t* data,
                                       std::size_t blocks)
 {
-    std::uint32_t words[sha1_dv_batch_size][80];
-    sha1_dv_batch batch;
+    checked_batch batches[2];
+    checked_batch* filling = &batches[0];
+    checked_batch* checking = &batches[1];
+    int next_part = check_parts;  // of checking's check, still to run
     for (std::size_t done = 0; done < blocks; data += 64) {
+        sha1_dv_batch& batch = filling->batch;
         const int k = batch.count;
-        compress(state, data, words[k], batch.before60[k]);
-        sha1_dv::columns_of_expanded(words[k], batch.columns, k);
+        compress(state, data, filling->words[k], batch.before60[k]);
+        sha1_dv::columns_of_expanded(filling->words[k], batch.columns, k);
         for (int i = 0; i < 5; ++i) batch.out[k][i] = state[i];
         batch.count_in(data);
         ++done;
-        if (batch.count == sha1_dv_batch_size || done == blocks) {
-            std::uint32_t candidates[sha1_dv_batch_size];
-            sha1_dv_candidates_batch_portable(batch.columns, candidates);
-            const int count = batch.count;
-            batch.count = 0;
-            for (int b = 0; b < count; ++b) {
-                if (candidates[b] != 0 &&
-                    sha1_dv_collides_from_words(batch.before60[b], words[b], candidates[b],
-                                                batch.out[b])) {
-                    for (int i = 0; i < 5; ++i) state[i] = batch.out[b][i];
-                    return {done - static_cast<std::size_t>(count - 1 - b), true};
-                }
+        if (next_part < check_parts) {
+            if (const std::size_t upto = check_part(*checking, next_part++, state)) {
+                return {upto, true};
             }
+        }
+        if (batch.count == sha1_dv_batch_size) {
+            filling->done = done;
+            std::swap(filling, checking);
+            filling->batch.count = 0;
+            next_part = 0;
+        }
+    }
+    // The rest of the last full batch's check, then the blocks after it.
+    for (; next_part < check_parts; ++next_part) {
+        if (const std::size_t upto = check_part(*checking, next_part, state)) return {upto, true};
+    }
+    if (filling->batch.count != 0) {
+        filling->done = blocks;
+        for (int part = 0; part < check_parts; ++part) {
+            if (const std::size_t upto = check_part(*filling, part, state)) return {upto, true};
         }
     }
     return {blocks, false};

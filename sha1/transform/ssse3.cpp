@@ -9,7 +9,8 @@
 // computed at once in the two halves of 256-bit registers; its functions
 // mirror the ones here. Both keep, of each block, the message groups the
 // collision check reads and the working state before round 60, and their
-// detecting forms check a batch of up to sixteen blocks at a time.
+// detecting forms check batches of up to sixteen blocks; this one runs each
+// batch's candidate test while the next batch fills (checked_batch).
 #include "sha1/target.h"
 
 #if defined(TORVANIX_SHA1_X86)
@@ -146,13 +147,39 @@ TORVANIX_TARGET_SSSE3 TORVANIX_NEVER_INLINE void add_columns(const block_schedul
     sha1_dv::columns_from_groups<false>(schedule.kept, batch.columns, batch.count);
 }
 
-// Checks and empties the batch (see sha1_dv::check_batch). Out of line, as
-// add_columns.
-TORVANIX_TARGET_SSSE3 TORVANIX_NEVER_INLINE std::size_t check_batch(sha1_dv_batch& batch,
-                                                                    std::size_t done, bool last,
-                                                                    std::uint32_t state[5])
+// A batch whose candidate test runs while the next batch fills, one vector
+// of four blocks after each of the next batch's first blocks, where the
+// processor overlaps it with their rounds; at the end of a batch the test
+// would wait for the rounds and they for it.
+struct checked_batch {
+    sha1_dv_batch batch;
+    std::uint32_t candidates[sha1_dv_batch_size];
+    std::size_t done;  // blocks of the call up to the batch's last one
+};
+constexpr int test_parts = sha1_dv_batch_size / 4;
+
+// Part `part` of the test of `b`; after the last, the blocks with candidates
+// go to the queue, confirmed when it fills or, with `last`, at once. Returns
+// what sha1_dv_queue_blocks returns. Out of line, as add_columns.
+TORVANIX_TARGET_SSSE3 TORVANIX_NEVER_INLINE std::size_t test_part(checked_batch& b, int part,
+                                                                  sha1_dv_queue& queue, bool last,
+                                                                  std::uint32_t state[5])
 {
-    return sha1_dv::check_batch(batch, sha1_dv_candidates_batch_ssse3, sha1_dv_confirm_ssse3, done,
+    sha1_dv::candidates_of_four_ssse3(b.batch.columns, 4 * part, b.candidates + 4 * part);
+    if (part != test_parts - 1) return 0;
+    unsigned with = 0;  // bit k: block k has candidates
+    for (int k = 0; k < sha1_dv_batch_size; k += 4) {
+        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.candidates + k));
+        const int none =
+            _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(four, _mm_setzero_si128())));
+        with |= (~static_cast<unsigned>(none) & 0xFu) << k;
+    }
+    with &= (1u << b.batch.count) - 1;  // lanes past a short batch's count are junk
+    if (with == 0) {
+        b.batch.count = 0;
+        return last ? sha1_dv_drain_queue(queue, sha1_dv_confirm_ssse3, state) : 0;
+    }
+    return sha1_dv_queue_blocks(queue, b.batch, b.candidates, with, sha1_dv_confirm_ssse3, b.done,
                                 last, state);
 }
 
@@ -174,7 +201,11 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE sha1_blocks_done run(std::uint32_t 
     std::uint32_t v[5] = {state[0], state[1], state[2], state[3], state[4]};
     block_schedule tables[2];
     __m128i w[8];
-    sha1_dv_batch batch;
+    checked_batch batches[Detect ? 2 : 1];
+    sha1_dv_queue queue;  // the candidates of both batches
+    checked_batch* filling = &batches[0];
+    checked_batch* checking = &batches[Detect ? 1 : 0];
+    int next_part = test_parts;  // of checking's test, still to run
 
     schedule_block(std::make_integer_sequence<int, 20>{}, w, tables[0], data, c);
     // Two tables in turn; after the last block the side schedule repeats that
@@ -182,19 +213,44 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE sha1_blocks_done run(std::uint32_t 
     for (std::size_t done = 0; done < blocks;) {
         const block_schedule& schedule = tables[done % 2];
         const std::uint8_t* next = blocks - done > 1 ? data + 64 : data;
+        sha1_dv_batch& batch = filling->batch;
         one_block(v, schedule, w, tables[(done + 1) % 2], next, batch.before60[batch.count], c);
         ++done;
         if constexpr (Detect) {
             add_columns(schedule, batch);
             for (int i = 0; i < 5; ++i) batch.out[batch.count][i] = v[i];
             batch.count_in(data);
-            if (batch.count == sha1_dv_batch_size || done == blocks) {
-                if (const std::size_t upto = check_batch(batch, done, done == blocks, state)) {
+            if (next_part < test_parts) {
+                if (const std::size_t upto = test_part(*checking, next_part++, queue, false, state)) {
                     return {upto, true};
                 }
             }
+            if (batch.count == sha1_dv_batch_size) {
+                filling->done = done;
+                std::swap(filling, checking);
+                next_part = 0;
+            }
         }
         data = next;
+    }
+    if constexpr (Detect) {
+        // The rest of the last full batch's test, then the blocks after it.
+        for (; next_part < test_parts; ++next_part) {
+            if (const std::size_t upto = test_part(*checking, next_part, queue, false, state)) {
+                return {upto, true};
+            }
+        }
+        if (filling->batch.count != 0) {
+            filling->done = blocks;
+            for (int part = 0; part < test_parts; ++part) {
+                if (const std::size_t upto =
+                        test_part(*filling, part, queue, part == test_parts - 1, state)) {
+                    return {upto, true};
+                }
+            }
+        } else if (const std::size_t upto = sha1_dv_drain_queue(queue, sha1_dv_confirm_ssse3, state)) {
+            return {upto, true};
+        }
     }
 
     for (int i = 0; i < 5; ++i) {

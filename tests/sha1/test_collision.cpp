@@ -138,10 +138,14 @@ TEST(CollisionDetection, EveryTransformDetectsTheSameBlocks)
     std::vector<std::vector<std::uint8_t>> inputs;
     for (const CollisionFile& file : collision_files()) {
         inputs.push_back(file.bytes);
-        // Random blocks after the attacked one, in its batch and beyond.
-        inputs.push_back(file.bytes);
-        const std::vector<std::uint8_t> after = random_bytes(random, 64 * 20);
-        inputs.back().insert(inputs.back().end(), after.begin(), after.end());
+        // Random blocks after the attacked one, in its batch and beyond:
+        // each count up to twenty ends the call at another point of the
+        // attacked block's batch check, which runs while the next batch fills.
+        for (std::size_t tail = 1; tail <= 20; ++tail) {
+            inputs.push_back(file.bytes);
+            const std::vector<std::uint8_t> after = random_bytes(random, 64 * tail);
+            inputs.back().insert(inputs.back().end(), after.begin(), after.end());
+        }
     }
     inputs.push_back(random_bytes(random, 64 * 37 + 3));
 
@@ -219,11 +223,14 @@ TEST(CollisionDetection, CandidateMaskMatchesTheConditions)
         // the unread top bits of the columns hold.
         std::uint32_t columns[sha1_dv::column_count];
         sha1_dv::columns_portable(W + sha1_dv::first_word, columns);
-        // The transposing form gives the same columns, up to the unread bits.
+        // The transposing forms give the same columns, up to the unread bits.
         sha1_dv_batch_columns transposed;
+        sha1_dv_batch_columns scalar;
         sha1_dv::columns_of_expanded(W, transposed, round % sha1_dv_batch_size);
+        sha1_dv::columns_of_expanded_scalar(W, scalar, round % sha1_dv_batch_size);
         for (int c = 0; c < sha1_dv::column_count; ++c) {
             ASSERT_EQ(transposed[c][round % sha1_dv_batch_size] & 0x3FFFFFFFu, columns[c]) << c;
+            ASSERT_EQ(scalar[c][round % sha1_dv_batch_size] & 0x3FFFFFFFu, columns[c]) << c;
         }
         std::uint64_t both[sha1_dv::column_count];
         for (int c = 0; c < sha1_dv::column_count; ++c) {

@@ -1,5 +1,6 @@
 // The x86 forms of the collision check's columns and the multi-block
 // candidate tests agree with the plain one-block forms.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -9,7 +10,9 @@
 
 #include "sha1/collision/collision.h"
 #include "sha1/cpu_features.h"
+#include "sha1/expand.h"
 #include "tests/support/columns_x86_entry.h"
+#include "tests/support/crafted_blocks.h"
 #include "tests/support/sha1_testing.h"
 
 namespace {
@@ -18,8 +21,6 @@ using words36 = std::uint32_t[36];  // W[32..67] of one block
 
 // The bits of each column the check reads.
 constexpr std::uint32_t read_bits = (std::uint32_t{1} << sha1_dv::word_count) - 1;
-
-#if defined(TORVANIX_SHA1_X86)
 
 struct Pattern {
     const char* name;
@@ -69,11 +70,6 @@ void expected_columns(const std::vector<std::uint32_t>& words,
     sha1_dv::columns_portable(words.data() + (sha1_dv::first_word - 32), columns);
 }
 
-void copy(const std::vector<std::uint32_t>& from, words36& to)
-{
-    std::memcpy(to, from.data(), sizeof to);
-}
-
 // Columns of one block at `block`; every other block's columns untouched.
 void expect_block_columns(const sha1_dv_batch_columns& batch, int block,
                           const std::uint32_t (&expected)[sha1_dv::column_count], int others)
@@ -93,6 +89,38 @@ void fill(sha1_dv_batch_columns& batch)
     for (auto& column : batch) {
         for (auto& c : column) c = 0xA5A5A5A5u;
     }
+}
+
+// The plain transposing forms (on 64-bit words, and on pairs of them where
+// every processor of the target has vector registers) equal the gathered
+// columns, at several places of the batch, the other places untouched.
+TEST(ColumnsX86, PlainTransposingFormsEqualThePortableColumns)
+{
+    using form = void (*)(const std::uint32_t(&)[80], sha1_dv_batch_columns&, int);
+    const form forms[] = {sha1_dv::columns_of_expanded, sha1_dv::columns_of_expanded_scalar};
+    for (const Pattern& p : patterns()) {
+        SCOPED_TRACE(p.name);
+        std::uint32_t expected[sha1_dv::column_count];
+        expected_columns(p.words, expected);
+        std::uint32_t W[80] = {};
+        std::copy(p.words.begin(), p.words.end(), W + 32);
+        for (form f : forms) {
+            for (int block : {0, 7, sha1_dv_batch_size - 1}) {
+                sha1_dv_batch_columns batch;
+                fill(batch);
+                f(W, batch, block);
+                expect_block_columns(batch, block, expected, -1);
+                if (::testing::Test::HasFailure()) return;
+            }
+        }
+    }
+}
+
+#if defined(TORVANIX_SHA1_X86)
+
+void copy(const std::vector<std::uint32_t>& from, words36& to)
+{
+    std::memcpy(to, from.data(), sizeof to);
 }
 
 TEST(ColumnsX86, SseFormEqualsThePortableColumns)
@@ -176,10 +204,13 @@ TEST(ColumnsX86, Gfni256FormEqualsThePortableColumns)
 #endif
 
 // Every lane of the batch tests equals the one-block test on 32-bit words,
-// on random words and on words that meet one vector's conditions: the batch
-// forms on the words' columns (with junk in the unread bits 30 and 31), and
-// the SHA-extension transform's own forms on the words, from the groups its
-// rounds keep, in full and in short batches.
+// on random words, on words that meet one vector's conditions and on
+// crafted blocks that meet 1 to 12 vectors' in every third lane, between
+// random ones (the tests that stop early when every block has failed every
+// vector both stop and go on): the batch forms on the words' columns (with
+// junk in the unread bits 30 and 31), and the SHA-extension transform's own
+// forms on the words, from the groups its rounds keep, in full and in short
+// batches.
 TEST(ColumnsX86, BatchCandidateTestsEqualTheOneBlockTest)
 {
     const sha1_cpu_features cpu = sha1_read_cpu_features();
@@ -193,17 +224,30 @@ TEST(ColumnsX86, BatchCandidateTestsEqualTheOneBlockTest)
         }
     }
     std::mt19937 random(8);
+    std::mt19937_64 random64(8);
+    std::vector<std::uint8_t> crafted_blocks;
+    for (std::size_t k = 1; k <= 12; ++k) {
+        const std::vector<std::uint8_t> some =
+            crafted::blocks_meeting(crafted::random_compatible_set(random64, k), 4, random64);
+        crafted_blocks.insert(crafted_blocks.end(), some.begin(), some.end());
+    }
     std::uint32_t seen = 0;
-    for (int round = 0; round < 4000; ++round) {
+    for (int round = 0; round < 6000; ++round) {
         sha1_dv_batch_columns batch;
         std::uint32_t words[sha1_dv_batch_size][36];
         std::uint32_t expected[sha1_dv_batch_size];
         for (int b = 0; b < sha1_dv_batch_size; ++b) {
             std::uint32_t W[80];
-            for (auto& w : W) w = static_cast<std::uint32_t>(random());
-            // Words meeting the conditions of one vector: its mask bit
-            // passes, and the others' often do too.
-            if (round % 2 == 1) sha1_testing::meet_conditions((round + b) % sha1_dv_count, W);
+            if (round % 3 == 2 && (round + b) % 3 == 0) {
+                const std::size_t n =
+                    (static_cast<std::size_t>(round) + b) % (crafted_blocks.size() / 64);
+                sha1_expand(&crafted_blocks[64 * n], W);
+            } else {
+                for (auto& w : W) w = static_cast<std::uint32_t>(random());
+                // Words meeting the conditions of one vector: its mask bit
+                // passes, and the others' often do too.
+                if (round % 3 == 1) sha1_testing::meet_conditions((round + b) % sha1_dv_count, W);
+            }
             std::memcpy(words[b], W + 32, sizeof words[b]);
             std::uint32_t one[sha1_dv::column_count];
             sha1_dv::columns_portable(W + sha1_dv::first_word, one);
