@@ -265,8 +265,9 @@ TORVANIX_ALWAYS_INLINE unsigned candidates_of_four(const uint32x4_t (&columns)[c
     // The vectors open in some lane: the complement of the lanes' AND.
     const uint32x2_t halves = vand_u32(vget_low_u32(failures), vget_high_u32(failures));
     const std::uint64_t both = vget_lane_u64(vreinterpret_u64_u32(halves), 0);
-    const std::uint32_t open = ~static_cast<std::uint32_t>(both & (both >> 32));
-    if (open == 0) {
+    const std::uint32_t failed = static_cast<std::uint32_t>(both & (both >> 32));
+    const std::uint32_t open = ~failed;
+    if (failed == 0xFFFFFFFF) {
         vst1q_u32(out, vdupq_n_u32(0));
         return 0;
     }

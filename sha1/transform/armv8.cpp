@@ -109,27 +109,18 @@ struct detecting {
     sha1_dv_batch batch;
 };
 
-// Compresses block q of four (block `at` of the batch), keeping what the
-// check needs.
-TORVANIX_ALWAYS_INLINE void compress_kept(detecting& d, int q, int at, uint32x4_t& abcd,
-                                          std::uint32_t& e, const std::uint8_t* data,
-                                          const uint32x4_t (&k)[4])
+// Compresses block q of four, keeping what the check needs, its states in
+// `states`.
+TORVANIX_ALWAYS_INLINE void compress_kept(sha1_dv::neon_four_blocks& four, int q,
+                                          kept_states& states, uint32x4_t& abcd, std::uint32_t& e,
+                                          const std::uint8_t* data, const uint32x4_t (&k)[4])
 {
-    kept_for_check kept = {d.four.blocks[q], d.four.w35[q], {}, 0};
+    kept_for_check kept = {four.blocks[q], four.w35[q], {}, 0};
     compress<true>(abcd, e, data, k, kept);
-    kept_states& s = d.states[at];
-    s.abcd[0] = kept.abcd60;
-    s.abcd[1] = abcd;
-    s.e[0] = kept.e60;
-    s.e[1] = e;
-}
-
-template <int... Q>
-TORVANIX_ALWAYS_INLINE void compress_four(detecting& d, int at, uint32x4_t& abcd, std::uint32_t& e,
-                                          const std::uint8_t* data, const uint32x4_t (&k)[4],
-                                          std::integer_sequence<int, Q...>)
-{
-    (compress_kept(d, Q, at + Q, abcd, e, data + 64 * Q, k), ...);
+    states.abcd[0] = kept.abcd60;
+    states.abcd[1] = abcd;
+    states.e[0] = kept.e60;
+    states.e[1] = e;
 }
 
 // The candidate test of the four blocks just compressed (the first `count`
@@ -192,12 +183,10 @@ sha1_blocks_done run(std::uint32_t state[5], const std::uint8_t* data, std::size
             int count = 0;
             // Four blocks at a time, then those left, up to a batch.
             while (count < sha1_dv_batch_size && done < blocks) {
-                int n = 4;
-                if (blocks - done >= 4) {
-                    compress_four(d, count, abcd, e, data, k, std::make_integer_sequence<int, 4>{});
-                } else {
-                    n = static_cast<int>(blocks - done);
-                    for (int q = 0; q < n; ++q) compress_kept(d, q, count + q, abcd, e, data + 64 * q, k);
+                const int n = blocks - done >= 4 ? 4 : static_cast<int>(blocks - done);
+                kept_states* states = &d.states[count];
+                for (int q = 0; q < n; ++q, ++states) {
+                    compress_kept(d.four, q, *states, abcd, e, data + 64 * q, k);
                 }
                 with |= test_four(d, count, n);
                 count += n;

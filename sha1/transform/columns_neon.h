@@ -90,34 +90,26 @@ TORVANIX_ALWAYS_INLINE void columns_of_four(const neon_four_blocks& four,
                                             uint32x4_t (&columns)[column_count])
 {
     using kind = neon_four_blocks;
-    const auto rows = [&four](int k) {
-        const uint8x16x4_t r = vld4q_u8(four.bytes[k][0]);
-        return uint32x4x4_t{{vreinterpretq_u32_u8(r.val[0]), vreinterpretq_u32_u8(r.val[1]),
-                             vreinterpretq_u32_u8(r.val[2]), vreinterpretq_u32_u8(r.val[3])}};
-    };
-    const uint32x4x4_t low_a = rows(kind::low_1to4);
-    const uint32x4x4_t low_b = rows(kind::low_5to8);
-    const uint32x4x4_t top_a = rows(kind::top_1to4);
-    const uint32x4x4_t top_b = rows(kind::top_5to8);
+    const uint8x16x4_t low_a = vld4q_u8(four.bytes[kind::low_1to4][0]);
+    const uint8x16x4_t low_b = vld4q_u8(four.bytes[kind::low_5to8][0]);
+    const uint8x16x4_t top_a = vld4q_u8(four.bytes[kind::top_1to4][0]);
+    const uint8x16x4_t top_b = vld4q_u8(four.bytes[kind::top_5to8][0]);
     const uint32x4_t w35 = vld1q_u32(four.w35);
 
     // Row 0: the next eighth's row 0 moved up one eighth, under W[35].
-    uint8x16_t low[8] = {vreinterpretq_u8_u32(vsliq_n_u32(w35, low_b.val[3], 8)),
-                         vreinterpretq_u8_u32(low_a.val[0]),
-                         vreinterpretq_u8_u32(low_a.val[1]),
-                         vreinterpretq_u8_u32(low_a.val[2]),
-                         vreinterpretq_u8_u32(low_a.val[3]),
-                         vreinterpretq_u8_u32(low_b.val[0]),
-                         vreinterpretq_u8_u32(low_b.val[1]),
-                         vreinterpretq_u8_u32(low_b.val[2])};
-    uint8x16_t top[8] = {vreinterpretq_u8_u32(vsliq_n_u32(vshrq_n_u32(w35, 24), top_b.val[3], 8)),
-                         vreinterpretq_u8_u32(top_a.val[0]),
-                         vreinterpretq_u8_u32(top_a.val[1]),
-                         vreinterpretq_u8_u32(top_a.val[2]),
-                         vreinterpretq_u8_u32(top_a.val[3]),
-                         vreinterpretq_u8_u32(top_b.val[0]),
-                         vreinterpretq_u8_u32(top_b.val[1]),
-                         vreinterpretq_u8_u32(top_b.val[2])};
+    const auto row0 = [](uint32x4_t below, uint8x16_t next) {
+        return vreinterpretq_u8_u32(vsliq_n_u32(below, vreinterpretq_u32_u8(next), 8));
+    };
+    uint8x16_t low[8] = {row0(w35, low_b.val[3]), low_a.val[0], low_a.val[1], low_a.val[2],
+                         low_a.val[3],            low_b.val[0], low_b.val[1], low_b.val[2]};
+    uint8x16_t top[8] = {row0(vshrq_n_u32(w35, 24), top_b.val[3]),
+                         top_a.val[0],
+                         top_a.val[1],
+                         top_a.val[2],
+                         top_a.val[3],
+                         top_b.val[0],
+                         top_b.val[1],
+                         top_b.val[2]};
 
     const uint8x16_t pairs = vdupq_n_u8(0x33);
     const uint8x16_t singles = vdupq_n_u8(0x55);
