@@ -262,15 +262,14 @@ TORVANIX_ALWAYS_INLINE unsigned candidates_of_four(const uint32x4_t (&columns)[c
     const std::uint32_t(*masks)[4] = stored_class_masks.lanes;
     TORVANIX_OPAQUE(masks);
     uint32x4_t failures = pass_failures<0>(columns, masks);
-    // The vectors open in some lane: the complement of the lanes' AND.
-    const uint32x2_t halves = vand_u32(vget_low_u32(failures), vget_high_u32(failures));
-    const std::uint64_t both = vget_lane_u64(vreinterpret_u64_u32(halves), 0);
-    const std::uint32_t failed = static_cast<std::uint32_t>(both & (both >> 32));
-    const std::uint32_t open = ~failed;
-    if (failed == 0xFFFFFFFF) {
+    if (vminvq_u32(failures) == 0xFFFFFFFF) {
         vst1q_u32(out, vdupq_n_u32(0));
         return 0;
     }
+    // The vectors open in some lane: the complement of the lanes' AND.
+    const uint32x2_t halves = vand_u32(vget_low_u32(failures), vget_high_u32(failures));
+    const std::uint64_t both = vget_lane_u64(vreinterpret_u64_u32(halves), 0);
+    const std::uint32_t open = ~static_cast<std::uint32_t>(both & (both >> 32));
     add_chunks(columns, masks, open, failures, std::make_integer_sequence<int, chunk_count>{});
     const uint32x4_t candidates = vmvnq_u32(failures);
     vst1q_u32(out, candidates);

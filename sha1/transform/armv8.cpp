@@ -109,13 +109,14 @@ struct detecting {
     sha1_dv_batch batch;
 };
 
-// Compresses block q of four, keeping what the check needs, its states in
-// `states`.
-TORVANIX_ALWAYS_INLINE void compress_kept(sha1_dv::neon_four_blocks& four, int q,
-                                          kept_states& states, uint32x4_t& abcd, std::uint32_t& e,
+// Compresses a block, keeping what the check needs: its groups and W[35]
+// in their places of the four blocks, and its states.
+TORVANIX_ALWAYS_INLINE void compress_kept(sha1_dv::neon_four_blocks::groups& groups,
+                                          std::uint32_t& w35, kept_states& states,
+                                          uint32x4_t& abcd, std::uint32_t& e,
                                           const std::uint8_t* data, const uint32x4_t (&k)[4])
 {
-    kept_for_check kept = {four.blocks[q], four.w35[q], {}, 0};
+    kept_for_check kept = {groups, w35, {}, 0};
     compress<true>(abcd, e, data, k, kept);
     states.abcd[0] = kept.abcd60;
     states.abcd[1] = abcd;
@@ -185,8 +186,11 @@ sha1_blocks_done run(std::uint32_t state[5], const std::uint8_t* data, std::size
             while (count < sha1_dv_batch_size && done < blocks) {
                 const int n = blocks - done >= 4 ? 4 : static_cast<int>(blocks - done);
                 kept_states* states = &d.states[count];
-                for (int q = 0; q < n; ++q, ++states) {
-                    compress_kept(d.four, q, *states, abcd, e, data + 64 * q, k);
+                std::uint32_t* w35 = d.four.w35;
+                const std::uint8_t* block = data;
+                for (auto* groups = d.four.blocks; groups != d.four.blocks + n;
+                     ++groups, ++w35, ++states, block += 64) {
+                    compress_kept(*groups, *w35, *states, abcd, e, block, k);
                 }
                 with |= test_four(d, count, n);
                 count += n;
