@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "sha1/collision/candidates_neon.h"
 #include "sha1/transform/columns_neon.h"
 #include "tests/support/sha1_testing.h"
 
@@ -114,6 +115,39 @@ TEST(NeonCandidates, EqualOneBlockTestInEveryLane)
         }
     }
     EXPECT_EQ(seen, 0xFFFFFFFFu);
+}
+
+// The passes hold every term of the test once, each in a class of its own
+// group and mask, and a chunk runs wherever one of its vectors is open:
+// a term left out or a chunk skipped too early would pass blocks that
+// rarely come up at random.
+TEST(NeonCandidates, PassesHoldEveryTermOnce)
+{
+    using sha1_dv::plan;
+    using sha1_dv::neon::staged;
+    int seen[96] = {};
+    for (int pass = 0; pass <= sha1_dv::neon::chunk_count; ++pass) {
+        std::uint32_t tested = 0;
+        for (int r = staged.pass_first_run[pass]; r < staged.pass_first_run[pass + 1]; ++r) {
+            for (int c = staged.runs[r].first; c < staged.runs[r].first + staged.runs[r].count;
+                 ++c) {
+                const sha1_dv::neon::test_class& k = staged.classes[c];
+                EXPECT_EQ(k.group, staged.runs[r].group);
+                tested |= k.mask;
+                for (int i = k.first; i < k.first + k.count; ++i) {
+                    const int t = staged.term_list[i];
+                    ++seen[t];
+                    EXPECT_EQ(plan.terms[t].mask, k.mask) << "term " << t;
+                    EXPECT_GE(t, plan.groups[k.group].first) << "term " << t;
+                    EXPECT_LT(t, plan.groups[k.group].first + plan.groups[k.group].count);
+                }
+            }
+        }
+        if (pass != 0) {
+            EXPECT_EQ(staged.chunk_mask[pass], tested) << "chunk " << pass;
+        }
+    }
+    for (int t = 0; t < plan.term_count; ++t) EXPECT_EQ(seen[t], 1) << "term " << t;
 }
 
 }  // namespace
