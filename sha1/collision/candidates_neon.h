@@ -23,9 +23,10 @@
 namespace sha1_dv::neon {
 
 // Classes that run after the first pass, by their shift and vector mask,
-// and the chunk each belongs to. Chosen by counting, on random blocks, the
-// instructions the test takes; a class not listed runs in the first pass,
-// which is only slower, never wrong.
+// and the chunk each belongs to: chosen by estimating, over random blocks,
+// the instructions the test takes with them, and confirmed by counting
+// them. A class not listed runs in the first pass, which is only slower,
+// never wrong.
 struct later_class {
     int shift;
     std::uint32_t mask;

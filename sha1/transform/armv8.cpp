@@ -16,16 +16,17 @@
 #include <bit>
 #include <utility>
 
+#include "sha1/collision/candidates_neon.h"
 #include "sha1/rounds.h"
 #include "sha1/transform.h"
-#include "sha1/collision/candidates_neon.h"
 #include "sha1/transform/columns_neon.h"
 
 namespace {
 
-// What the collision check keeps of one block: its message groups 8 to 16
-// (W[32..67]), stored where the columns read them, and the working state
-// before step 60, which stays in registers until the block is done.
+// What the collision check keeps of one block: its message groups 9 to 16
+// (W[36..67]) and W[35] (lane 3 of group 8), stored where the columns read
+// them, and the working state before step 60, which stays in registers
+// until the block is done.
 struct kept_for_check {
     sha1_dv::neon_four_blocks::groups& groups;
     std::uint32_t& w35;
@@ -92,8 +93,8 @@ TORVANIX_ALWAYS_INLINE void compress(uint32x4_t& abcd, std::uint32_t& e, const s
     e += e_start;
 }
 
-// A block's states for the confirmation, side by side so that they are
-// stored two at a time: before step 60 and after the block.
+// A block's states for the confirmation, before step 60 and after the
+// block; copied into the batch only for the blocks that have candidates.
 struct kept_states {
     uint32x4_t abcd[2];
     std::uint32_t e[2];
