@@ -244,21 +244,18 @@ void sha1_dv_candidates_batch_avx2(const sha1_dv_batch_columns& columns,
 
 #if defined(TORVANIX_SHA1_ARM64)
 
+#include "sha1/collision/candidates_neon.h"
+
+// Four blocks per vector, in the passes of candidates_neon.h, which the
+// ARMv8 transform runs on the columns in its registers.
 void sha1_dv_candidates_batch_neon(const sha1_dv_batch_columns& columns,
                                    std::uint32_t (&candidates)[sha1_dv_batch_size])
 {
-#if defined(TORVANIX_SHA1_HAVE_VECTOR_TYPES)
     for (int first = 0; first < sha1_dv_batch_size; first += 4) {
         uint32x4_t vectors[sha1_dv::column_count];
         for (int c = 0; c < sha1_dv::column_count; ++c) vectors[c] = vld1q_u32(&columns[c][first]);
-        uint32x4_t masks;
-        sha1_dv::candidates_into(vectors, masks);
-        vst1q_u32(&candidates[first], masks);
+        sha1_dv::neon::candidates_of_four(vectors, &candidates[first]);
     }
-#else
-    // Compilers whose vector types have no operators run the plain check.
-    sha1_dv_candidates_batch_portable(columns, candidates);
-#endif
 }
 
 #endif

@@ -2,29 +2,34 @@
 // four rounds of the choose, parity and majority kinds, sha1h gives the next
 // E, and sha1su0/sha1su1 extend the message schedule four words at a time.
 //
-// The detecting form also keeps, of each block, the row bytes the collision
-// check's columns are made of and the working state before step 60, and
-// checks sixteen blocks at a time.
+// The detecting form also keeps, of each block, the message groups the
+// collision check's columns are made of and the working state before step
+// 60; after every four blocks it takes their columns and runs the candidate
+// test on them in its registers, and the blocks that pass wait in a queue
+// to be confirmed four at a time.
 #include "sha1/target.h"
 
 #if defined(TORVANIX_SHA1_HAVE_ARMV8)
 
 #include <arm_neon.h>
 
+#include <bit>
 #include <utility>
 
+#include "sha1/collision/candidates_neon.h"
 #include "sha1/rounds.h"
 #include "sha1/transform.h"
 #include "sha1/transform/columns_neon.h"
 
 namespace {
 
-// What the collision check keeps of one block: its message groups 8 to 16
-// (W[32..67]), stored where the columns read them, and the working state
-// before step 60. The groups live apart, so that the state, which is not
-// read back from memory, can stay in registers.
+// What the collision check keeps of one block: its message groups 9 to 16
+// (W[36..67]) and W[35] (lane 3 of group 8), stored where the columns read
+// them, and the working state before step 60, which stays in registers
+// until the block is done.
 struct kept_for_check {
-    sha1_dv::neon_kept_groups& groups;
+    sha1_dv::neon_four_blocks::groups& groups;
+    std::uint32_t& w35;
     uint32x4_t abcd60;
     std::uint32_t e60;
 };
@@ -36,8 +41,10 @@ template <bool Keep, int J>
 TORVANIX_ALWAYS_INLINE void four_rounds(uint32x4_t& abcd, std::uint32_t& e, uint32x4_t (&w)[4],
                                         const uint32x4_t (&k)[4], kept_for_check& kept)
 {
-    if constexpr (Keep && J >= 8 && J <= 16) {
-        vst1q_u32(kept.groups.words[sha1_dv::neon_kept_groups::slot(J)], w[J % 4]);
+    if constexpr (Keep && J == 8) {
+        vst1q_lane_u32(&kept.w35, w[J % 4], 3);
+    } else if constexpr (Keep && J > 8 && J <= 16) {
+        vst1q_u32(sha1_dv::neon_four_blocks::group(kept.groups, J), w[J % 4]);
     }
     const uint32x4_t wk = vaddq_u32(w[J % 4], k[J / 5]);
     // E four rounds on is A now, rotated by 30.
@@ -86,33 +93,72 @@ TORVANIX_ALWAYS_INLINE void compress(uint32x4_t& abcd, std::uint32_t& e, const s
     e += e_start;
 }
 
-// Adds the block just compressed to the batch.
-TORVANIX_ALWAYS_INLINE void add_to_batch(sha1_dv_batch& batch, sha1_dv::neon_batch_rows& rows,
-                                         const sha1_dv::neon_row_indices& index,
-                                         const kept_for_check& kept, uint32x4_t abcd,
-                                         std::uint32_t e, const std::uint8_t* data)
+// A block's states for the confirmation, before step 60 and after the
+// block; copied into the batch only for the blocks that have candidates.
+struct kept_states {
+    uint32x4_t abcd[2];
+    std::uint32_t e[2];
+};
+
+// The detecting form's places: four blocks' groups and bytes for their
+// columns, a batch's states and candidate masks, and the batch itself, whose
+// queue and places the confirmation reads.
+struct detecting {
+    sha1_dv::neon_four_blocks four = {};
+    kept_states states[sha1_dv_batch_size];
+    std::uint32_t candidates[sha1_dv_batch_size];
+    sha1_dv_batch batch;
+};
+
+// Compresses a block, keeping what the check needs: its groups and W[35]
+// in their places of the four blocks, and its states.
+TORVANIX_ALWAYS_INLINE void compress_kept(sha1_dv::neon_four_blocks::groups& groups,
+                                          std::uint32_t& w35, kept_states& states,
+                                          uint32x4_t& abcd, std::uint32_t& e,
+                                          const std::uint8_t* data, const uint32x4_t (&k)[4])
 {
-    const int b = batch.count;
-    sha1_dv::keep_rows(kept.groups, index, rows, b);
-    vst1q_u32(batch.before60[b], kept.abcd60);
-    batch.before60[b][4] = kept.e60;
-    vst1q_u32(batch.out[b], abcd);
-    batch.out[b][4] = e;
-    batch.count_in(data);
+    kept_for_check kept = {groups, w35, {}, 0};
+    compress<true>(abcd, e, data, k, kept);
+    states.abcd[0] = kept.abcd60;
+    states.abcd[1] = abcd;
+    states.e[0] = kept.e60;
+    states.e[1] = e;
 }
 
-// Takes the batch's columns and checks it: how many blocks of the call run
-// up to the first that completes a collision attack (its chaining value is
-// then in `state`), or 0.
-// With `last`, the call's input ends with this batch: the candidates still
-// queued are confirmed too.
-std::size_t check(sha1_dv_batch& batch, sha1_dv::neon_batch_rows& rows, std::size_t done,
-                  bool last, std::uint32_t state[5])
+// The candidate test of the four blocks just compressed (the first `count`
+// of them), at `at` in the batch: bit `at + b` set where block b has
+// candidates.
+TORVANIX_ALWAYS_INLINE unsigned test_four(detecting& d, int at, int count)
 {
-    sha1_dv::columns_of_batch(rows, batch.count, batch.columns);
-    // Candidates wait in the batch's queue until four fill a vector.
-    return sha1_dv_check_batch(batch, sha1_dv_candidates_batch_neon, sha1_dv_confirm_neon, done,
-                               last, state);
+    for (int b = 0; b < 4; ++b) sha1_dv::split_bytes(d.four, b);
+    uint32x4_t columns[sha1_dv::column_count];
+    sha1_dv::columns_of_four(d.four, columns);
+    const unsigned lanes = sha1_dv::neon::candidates_of_four(columns, &d.candidates[at]);
+    return (lanes & ((1u << count) - 1)) << at;
+}
+
+// Queues the candidates of the batch's `count` blocks, from `first` on
+// (bit b of `with` set where block b has some), and confirms what fills
+// the queue, or all of it when `last`: how many blocks of the call run up
+// to the first that completes a collision attack (its chaining value then
+// in `state`), or 0.
+TORVANIX_NEVER_INLINE std::size_t queue_batch(detecting& d, const std::uint8_t* first, int count,
+                                              unsigned with, std::size_t done, bool last,
+                                              std::uint32_t state[5])
+{
+    sha1_dv_batch& batch = d.batch;
+    for (unsigned left = with; left != 0; left &= left - 1) {
+        const int b = std::countr_zero(left);
+        const kept_states& s = d.states[b];
+        vst1q_u32(batch.before60[b], s.abcd[0]);
+        batch.before60[b][4] = s.e[0];
+        vst1q_u32(batch.out[b], s.abcd[1]);
+        batch.out[b][4] = s.e[1];
+        batch.block[b] = first + 64 * b;
+    }
+    batch.count = count;
+    return sha1_dv_queue_blocks(batch.queue, batch, d.candidates, with, sha1_dv_confirm_neon,
+                                done, last, state);
 }
 
 // Runs blocks; with `Detect`, checks each block and stops after the first
@@ -124,21 +170,37 @@ sha1_blocks_done run(std::uint32_t state[5], const std::uint8_t* data, std::size
                              vdupq_n_u32(sha1_rounds::K2), vdupq_n_u32(sha1_rounds::K3)};
     uint32x4_t abcd = vld1q_u32(state);
     std::uint32_t e = state[4];
-    sha1_dv::neon_kept_groups groups;
-    kept_for_check kept = {groups, {}, 0};
 
     if constexpr (!Detect) {
+        sha1_dv::neon_four_blocks::groups unused;
+        std::uint32_t unused_w35;
+        kept_for_check kept = {unused, unused_w35, {}, 0};
         for (; blocks != 0; --blocks, data += 64) compress<false>(abcd, e, data, k, kept);
     } else {
-        sha1_dv_batch batch;
-        sha1_dv::neon_batch_rows rows;
-        const sha1_dv::neon_row_indices index = sha1_dv::row_indices();
-        for (std::size_t done = 0; done < blocks; ++done, data += 64) {
-            compress<true>(abcd, e, data, k, kept);
-            add_to_batch(batch, rows, index, kept, abcd, e, data);
-            if (batch.count == sha1_dv_batch_size || done + 1 == blocks) {
-                if (const std::size_t upto =
-                        check(batch, rows, done + 1, done + 1 == blocks, state)) {
+        detecting d;
+        std::size_t done = 0;
+        while (done < blocks) {
+            const std::uint8_t* first = data;
+            unsigned with = 0;
+            int count = 0;
+            // Four blocks at a time, then those left, up to a batch.
+            while (count < sha1_dv_batch_size && done < blocks) {
+                const int n = blocks - done >= 4 ? 4 : static_cast<int>(blocks - done);
+                kept_states* states = &d.states[count];
+                std::uint32_t* w35 = d.four.w35;
+                const std::uint8_t* block = data;
+                for (auto* groups = d.four.blocks; groups != d.four.blocks + n;
+                     ++groups, ++w35, ++states, block += 64) {
+                    compress_kept(*groups, *w35, *states, abcd, e, block, k);
+                }
+                with |= test_four(d, count, n);
+                count += n;
+                done += static_cast<std::size_t>(n);
+                data += 64 * n;
+            }
+            const bool last = done == blocks;
+            if (with != 0 || (last && d.batch.queue.count != 0)) {
+                if (const std::size_t upto = queue_batch(d, first, count, with, done, last, state)) {
                     return {upto, true};
                 }
             }

@@ -9,15 +9,16 @@
 // sits in one register, byte 4b + g for block b's eighth g, so that three
 // stages of shifts and bit selects between registers transpose all sixteen
 // at once and leave column j of the four blocks in the four 32-bit lanes of
-// one register, stored as it is into the batch.
+// one register.
 //
-// Per block, four table lookups gather those row bytes from the message
-// groups, as the rounds store them: row i of eighth g for i = 1..4 is word
-// lane i - 1 of group 9 + 2g, and rows 5..7 with row 0 of eighth g + 1 are
-// the lanes of group 10 + 2g. A block's row bytes go to memory lane by lane
-// in rows order, so one de-interleaving load (ld4) per kind takes the rows
-// of four blocks apart into one register per row. Row 0 of eighth 0, W[35],
-// is lane 3 of group 8, kept on its own.
+// The rounds store each block's message groups 9 to 16 as they make them,
+// odd groups and even groups in two runs of sixteen words: row i of eighth g
+// for i = 1..4 is word lane i - 1 of group 9 + 2g, and rows 5..7 with row 0
+// of eighth g + 1 are the lanes of group 10 + 2g. Row 0 of eighth 0, W[35],
+// is lane 3 of group 8, kept on its own. Two de-interleaving loads take the
+// rows apart: one (ld4 of bytes) splits a run's words into their low bytes
+// and their top bytes, byte 4g + r for row r + 1 of eighth g; with those of
+// four blocks side by side, a second one gives each row its register.
 #pragma once
 
 #include <arm_neon.h>
@@ -35,59 +36,41 @@ namespace sha1_dv {
 static_assert(std::endian::native == std::endian::little,
               "NEON columns assume little-endian lanes");
 
-// What the batch keeps of each block for its columns: four kinds of row bytes
-// (low or top bytes of rows 1-4, or of rows 5-7 and the next eighth's row 0),
-// each 16 bytes per block with the blocks side by side, and W[35].
-struct neon_batch_rows {
+// What four blocks keep for their columns: each block's odd and even
+// message groups (groups 9, 11, 13, 15 and 10, 12, 14, 16, W[36..67],
+// group j holding W[4j..4j+3] from the bottom lane up) and W[35]; then, for
+// the columns, the low and top bytes of those runs, block by block.
+struct neon_four_blocks {
+    struct groups {
+        alignas(16) std::uint32_t odd[16];
+        alignas(16) std::uint32_t even[16];
+    };
     enum kind { low_1to4, top_1to4, low_5to8, top_5to8, kinds };
-    alignas(16) std::uint8_t bytes[kinds][sha1_dv_batch_size][16];
-    alignas(16) std::uint32_t w35[sha1_dv_batch_size];
-};
+    groups blocks[4];
+    alignas(16) std::uint32_t w35[4];
+    alignas(16) std::uint8_t bytes[kinds][4][16];
 
-// Table indices of one kind's bytes in four groups: byte 4r + g (row r of
-// the kind, eighth g) is lane r of group g, its low byte (0) or top byte (3).
-struct neon_row_indices {
-    uint8x16_t low;
-    uint8x16_t top;
-};
-
-TORVANIX_ALWAYS_INLINE neon_row_indices row_indices()
-{
-    alignas(16) static constexpr std::uint8_t low[16] = {0, 16, 32, 48, 4,  20, 36, 52,
-                                                         8, 24, 40, 56, 12, 28, 44, 60};
-    alignas(16) static constexpr std::uint8_t top[16] = {3,  19, 35, 51, 7,  23, 39, 55,
-                                                         11, 27, 43, 59, 15, 31, 47, 63};
-    return {vld1q_u8(low), vld1q_u8(top)};
-}
-
-// A block's message groups 8 to 16 (W[32..67], group j holding W[4j..4j+3]
-// from the bottom lane up), as the rounds store them for keep_rows: the
-// groups each table lookup reads side by side, so that one load brings them
-// back as its table.
-struct neon_kept_groups {
-    alignas(16) std::uint32_t words[9][4];
-
-    // Where group j goes: groups 9, 11, 13, 15, then 10, 12, 14, 16, then 8.
-    static constexpr int slot(int group)
+    // Where block b's group j goes, for j = 9..16.
+    static std::uint32_t* group(groups& g, int j)
     {
-        return group == 8 ? 8 : group % 2 == 1 ? (group - 9) / 2 : 4 + (group - 10) / 2;
+        return j % 2 == 1 ? &g.odd[4 * ((j - 9) / 2)] : &g.even[4 * ((j - 10) / 2)];
     }
 };
 
-// Keeps block `block`'s row bytes from its groups.
-TORVANIX_ALWAYS_INLINE void keep_rows(const neon_kept_groups& groups, const neon_row_indices& index,
-                                      neon_batch_rows& rows, int block)
+// The low and top bytes of block b's runs of groups, byte 4g + r for row
+// r + 1 of eighth g (odd run) or row r + 5 (even run, with row 8 for row 0
+// of the next eighth).
+TORVANIX_ALWAYS_INLINE void split_bytes(neon_four_blocks& four, int b)
 {
-    // Loads the tables as stored, instead of letting the compiler build them
-    // out of the registers the groups came from, through memory anyway.
-    TORVANIX_FROM_MEMORY(groups.words);
-    const uint8x16x4_t odd = vld1q_u8_x4(reinterpret_cast<const std::uint8_t*>(groups.words[0]));
-    const uint8x16x4_t even = vld1q_u8_x4(reinterpret_cast<const std::uint8_t*>(groups.words[4]));
-    vst1q_u8(rows.bytes[neon_batch_rows::low_1to4][block], vqtbl4q_u8(odd, index.low));
-    vst1q_u8(rows.bytes[neon_batch_rows::top_1to4][block], vqtbl4q_u8(odd, index.top));
-    vst1q_u8(rows.bytes[neon_batch_rows::low_5to8][block], vqtbl4q_u8(even, index.low));
-    vst1q_u8(rows.bytes[neon_batch_rows::top_5to8][block], vqtbl4q_u8(even, index.top));
-    rows.w35[block] = groups.words[8][3];
+    using kind = neon_four_blocks;
+    const uint8x16x4_t odd =
+        vld4q_u8(reinterpret_cast<const std::uint8_t*>(four.blocks[b].odd));
+    const uint8x16x4_t even =
+        vld4q_u8(reinterpret_cast<const std::uint8_t*>(four.blocks[b].even));
+    vst1q_u8(four.bytes[kind::low_1to4][b], odd.val[0]);
+    vst1q_u8(four.bytes[kind::top_1to4][b], odd.val[3]);
+    vst1q_u8(four.bytes[kind::low_5to8][b], even.val[0]);
+    vst1q_u8(four.bytes[kind::top_5to8][b], even.val[3]);
 }
 
 // One transposition stage between rows a and b = a + distance: a's bits
@@ -101,39 +84,32 @@ TORVANIX_ALWAYS_INLINE void swap_bits(uint8x16_t& a, uint8x16_t& b, uint8x16_t m
     a = new_a;
 }
 
-// The columns of blocks `first` to `first + 3` (bits 30 and 31 hold words
-// past W[64]).
-TORVANIX_ALWAYS_INLINE void columns_of_four(const neon_batch_rows& rows, int first,
-                                            sha1_dv_batch_columns& columns)
+// The columns of the four blocks, block b in lane b, once split_bytes has
+// run for each (bits 30 and 31 hold words past W[64]).
+TORVANIX_ALWAYS_INLINE void columns_of_four(const neon_four_blocks& four,
+                                            uint32x4_t (&columns)[column_count])
 {
-    using rows_kind = neon_batch_rows;
-    const uint32x4x4_t low_a =
-        vld4q_u32(reinterpret_cast<const std::uint32_t*>(rows.bytes[rows_kind::low_1to4][first]));
-    const uint32x4x4_t low_b =
-        vld4q_u32(reinterpret_cast<const std::uint32_t*>(rows.bytes[rows_kind::low_5to8][first]));
-    const uint32x4x4_t top_a =
-        vld4q_u32(reinterpret_cast<const std::uint32_t*>(rows.bytes[rows_kind::top_1to4][first]));
-    const uint32x4x4_t top_b =
-        vld4q_u32(reinterpret_cast<const std::uint32_t*>(rows.bytes[rows_kind::top_5to8][first]));
-    const uint32x4_t w35 = vld1q_u32(&rows.w35[first]);
+    using kind = neon_four_blocks;
+    const uint8x16x4_t low_a = vld4q_u8(four.bytes[kind::low_1to4][0]);
+    const uint8x16x4_t low_b = vld4q_u8(four.bytes[kind::low_5to8][0]);
+    const uint8x16x4_t top_a = vld4q_u8(four.bytes[kind::top_1to4][0]);
+    const uint8x16x4_t top_b = vld4q_u8(four.bytes[kind::top_5to8][0]);
+    const uint32x4_t w35 = vld1q_u32(four.w35);
 
     // Row 0: the next eighth's row 0 moved up one eighth, under W[35].
-    uint8x16_t low[8] = {vreinterpretq_u8_u32(vsliq_n_u32(w35, low_b.val[3], 8)),
-                         vreinterpretq_u8_u32(low_a.val[0]),
-                         vreinterpretq_u8_u32(low_a.val[1]),
-                         vreinterpretq_u8_u32(low_a.val[2]),
-                         vreinterpretq_u8_u32(low_a.val[3]),
-                         vreinterpretq_u8_u32(low_b.val[0]),
-                         vreinterpretq_u8_u32(low_b.val[1]),
-                         vreinterpretq_u8_u32(low_b.val[2])};
-    uint8x16_t top[8] = {vreinterpretq_u8_u32(vsliq_n_u32(vshrq_n_u32(w35, 24), top_b.val[3], 8)),
-                         vreinterpretq_u8_u32(top_a.val[0]),
-                         vreinterpretq_u8_u32(top_a.val[1]),
-                         vreinterpretq_u8_u32(top_a.val[2]),
-                         vreinterpretq_u8_u32(top_a.val[3]),
-                         vreinterpretq_u8_u32(top_b.val[0]),
-                         vreinterpretq_u8_u32(top_b.val[1]),
-                         vreinterpretq_u8_u32(top_b.val[2])};
+    const auto row0 = [](uint32x4_t below, uint8x16_t next) {
+        return vreinterpretq_u8_u32(vsliq_n_u32(below, vreinterpretq_u32_u8(next), 8));
+    };
+    uint8x16_t low[8] = {row0(w35, low_b.val[3]), low_a.val[0], low_a.val[1], low_a.val[2],
+                         low_a.val[3],            low_b.val[0], low_b.val[1], low_b.val[2]};
+    uint8x16_t top[8] = {row0(vshrq_n_u32(w35, 24), top_b.val[3]),
+                         top_a.val[0],
+                         top_a.val[1],
+                         top_a.val[2],
+                         top_a.val[3],
+                         top_b.val[0],
+                         top_b.val[1],
+                         top_b.val[2]};
 
     const uint8x16_t pairs = vdupq_n_u8(0x33);
     const uint8x16_t singles = vdupq_n_u8(0x55);
@@ -147,7 +123,7 @@ TORVANIX_ALWAYS_INLINE void columns_of_four(const neon_batch_rows& rows, int fir
     }
     for (int i : {0, 1, 4, 5}) swap_bits<2>(low[i], low[i + 2], pairs);
     for (int i : {0, 2, 4, 6}) swap_bits<1>(low[i], low[i + 1], singles);
-    for (int c = 0; c < 8; ++c) vst1q_u32(&columns[c][first], vreinterpretq_u32_u8(low[c]));
+    for (int c = 0; c < 8; ++c) columns[c] = vreinterpretq_u32_u8(low[c]);
 
     // Top bytes: only what ends in bytes 4..6 (bits 28..30).
     for (int i = 0; i < 4; ++i) top[i + 4] = vsriq_n_u8(top[i + 4], top[i], 4);
@@ -155,21 +131,7 @@ TORVANIX_ALWAYS_INLINE void columns_of_four(const neon_batch_rows& rows, int fir
     swap_bits<2>(top[5], top[7], pairs);
     swap_bits<1>(top[4], top[5], singles);
     top[6] = vbslq_u8(singles, top[6], vshlq_n_u8(top[7], 1));
-    for (int c = 8; c < column_count; ++c) {
-        vst1q_u32(&columns[c][first], vreinterpretq_u32_u8(top[c - 4]));
-    }
-}
-
-// The columns of a batch's first `count` blocks, four at a time; the blocks
-// that round the last four up are taken as zero.
-TORVANIX_ALWAYS_INLINE void columns_of_batch(neon_batch_rows& rows, int count,
-                                             sha1_dv_batch_columns& columns)
-{
-    for (int b = count; b % 4 != 0; ++b) {
-        for (auto& kind : rows.bytes) vst1q_u8(kind[b], vdupq_n_u8(0));
-        rows.w35[b] = 0;
-    }
-    for (int first = 0; first < count; first += 4) columns_of_four(rows, first, columns);
+    for (int c = 8; c < column_count; ++c) columns[c] = vreinterpretq_u32_u8(top[c - 4]);
 }
 
 }  // namespace sha1_dv
