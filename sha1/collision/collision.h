@@ -13,12 +13,15 @@
 // The first question costs a few hundred simple operations and rules out
 // about 95% of blocks; it is evaluated for all 32 vectors at once, one bit
 // per vector, and by the transforms on batches of up to sixteen blocks (in
-// vectors of eight or sixteen blocks where the processor has them; the
-// SHA-extension transforms spread it over the next batch's rounds,
-// test_slice below and transform/spread_loop.h). The second runs only for the
+// vectors of four, eight or sixteen blocks where the processor has them).
+// Most transforms spread it over the rounds of the next batch's first
+// blocks (the SHA-extension ones in slices, test_slice below and
+// transform/spread_loop.h), and the plain and four-block forms stop early
+// when every block has failed every vector. The second runs only for the
 // vectors that pass it, from the block's working state before step 60,
 // which the transforms keep; where the processor has vectors, such
-// candidates wait in a queue and are confirmed eight or sixteen at once.
+// candidates wait in a queue and are confirmed four, eight or sixteen at
+// once.
 #pragma once
 
 #include <cstddef>

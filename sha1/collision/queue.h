@@ -5,9 +5,6 @@
 #include "sha1/collision/collision.h"
 #include "sha1/collision/disturbance_vectors.h"
 
-// Queues block `block` (64 bytes), compressed with working state `before60`
-// before step 60 to `out`, as a candidate along vector `v` (an index into
-// sha1_disturbance_vectors); `done` is its 1-based count in the call.
 // A slot for block `block` (64 bytes), compressed with working state
 // `before60` before step 60 to `out`; `done` is its 1-based count in the
 // call. The lanes pushed after it share it. An empty queue (count 0) starts
