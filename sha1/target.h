@@ -70,6 +70,16 @@
 // instead of rebuilt as a constant the compiler knows. MSVC has no such
 // barrier and gets the plain expression.
 #define TORVANIX_OPAQUE(x) __asm__("" : "+r"(x))
+#if defined(__aarch64__)
+// Two 128-bit values and then two 32-bit values, all in vector registers,
+// stored side by side from `to` on with two instructions, where GCC would
+// schedule the four stores of values ready at different times apart.
+#define TORVANIX_STORE_STATES(to, a0, a1, e0, e1)                                  \
+    __asm__("stp %q1, %q2, [%0]\n\tstp %s3, %s4, [%0, #32]"                      \
+            :                                                                     \
+            : "r"(to), "w"(a0), "w"(a1), "w"(e0), "w"(e1)                         \
+            : "memory")
+#endif
 // GCC and Clang have generic vector types and give vector types, NEON's
 // among them, the arithmetic and bitwise operators of their elements, which
 // the vector forms of the collision check use; elsewhere those forms fall

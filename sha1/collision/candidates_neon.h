@@ -257,6 +257,9 @@ TORVANIX_ALWAYS_INLINE void add_chunks(const uint32x4_t (&columns)[column_count]
 
 // The candidate masks of four blocks from their columns (lane b: block b),
 // into out[0..3]; returns the lanes whose mask is not zero, bit b for lane b.
+// Without `Always`, out is left as it was when every mask is zero (for a
+// caller that reads only the lanes returned).
+template <bool Always = true>
 TORVANIX_ALWAYS_INLINE unsigned candidates_of_four(const uint32x4_t (&columns)[column_count],
                                                    std::uint32_t* out)
 {
@@ -264,7 +267,7 @@ TORVANIX_ALWAYS_INLINE unsigned candidates_of_four(const uint32x4_t (&columns)[c
     TORVANIX_OPAQUE(masks);
     uint32x4_t failures = pass_failures<0>(columns, masks);
     if (vminvq_u32(failures) == 0xFFFFFFFF) {
-        vst1q_u32(out, vdupq_n_u32(0));
+        if constexpr (Always) vst1q_u32(out, vdupq_n_u32(0));
         return 0;
     }
     // The vectors open in some lane: the complement of the lanes' AND.

@@ -33,6 +33,10 @@
 
 #include <utility>
 
+#if defined(TORVANIX_SHA1_ARM64)
+#include <arm_neon.h>
+#endif
+
 #include "sha1/collision/differences.h"
 #include "sha1/collision/steps.h"
 
@@ -430,6 +434,8 @@ namespace {
 
 using four_lanes = std::uint32_t __attribute__((vector_size(16)));
 
+#if defined(TORVANIX_SHA1_X86)
+
 // Each lane's element of five rows kept by slot.
 TORVANIX_FOUR_LANES_TARGET TORVANIX_ALWAYS_INLINE state<four_lanes> by_slot(
     const std::uint32_t (&rows)[5][sha1_dv_queue_size], const sha1_dv_queue& queue)
@@ -441,8 +447,6 @@ TORVANIX_FOUR_LANES_TARGET TORVANIX_ALWAYS_INLINE state<four_lanes> by_slot(
     return {load<four_lanes>(lanes[0]), load<four_lanes>(lanes[1]), load<four_lanes>(lanes[2]),
             load<four_lanes>(lanes[3]), load<four_lanes>(lanes[4])};
 }
-
-#if defined(TORVANIX_SHA1_X86)
 
 // Four words of each of the four lanes, one vector per lane, transposed
 // into rows first.. of `rows` (four lanes each); `count` rows are stored.
@@ -490,20 +494,46 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void four_lanes_rows(const sha1_dv_
 
 #else
 
+// Each lane's element of five rows kept by slot: a row's sixteen slots are
+// four registers, from which one table lookup picks each lane's four bytes.
+TORVANIX_ALWAYS_INLINE state<four_lanes> by_slot(const std::uint32_t (&rows)[5][sha1_dv_queue_size],
+                                                 const sha1_dv_queue& queue)
+{
+    // Bytes 4s..4s+3 for a lane of slot s.
+    const uint8x16_t bytes = vreinterpretq_u8_u32(vmlaq_n_u32(
+        vdupq_n_u32(0x03020100), vld1q_u32(queue.slot), 0x04040404));
+    const auto row = [&](int i) {
+        return reinterpret_cast<four_lanes>(vqtbl4q_u8(
+            vld1q_u8_x4(reinterpret_cast<const std::uint8_t*>(rows[i])), bytes));
+    };
+    return {row(0), row(1), row(2), row(3), row(4)};
+}
+
+// The word rows of the four lanes: each lane's block words, byte swapped
+// four at a time, XOR its vector's difference; four lanes' vectors of four
+// words are stored interleaved, which transposes them into rows.
 TORVANIX_ALWAYS_INLINE void four_lanes_rows(const sha1_dv_queue& queue, std::uint32_t* rows)
 {
+    const std::uint8_t* block[4];
+    const std::uint32_t* dm[4];
+    const std::uint32_t* start[4];
     for (int l = 0; l < 4; ++l) {
-        const std::uint8_t* block = queue.block[queue.slot[l]];
-        const std::uint32_t* dm = sha1_dv_differences.dm[queue.vector[l]];
-        for (int t = 0; t < 16; ++t) {
-            const std::uint8_t* p = block + 4 * t;
-            const std::uint32_t word = std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 |
-                                       std::uint32_t{p[2]} << 8 | p[3];
-            rows[t * 4 + l] = word ^ dm[t];
+        block[l] = queue.block[queue.slot[l]];
+        dm[l] = sha1_dv_differences.dm[queue.vector[l]];
+        start[l] = sha1_dv_start_differences.dm[queue.vector[l]];
+    }
+    for (int first = 0; first < 16; first += 4) {
+        uint32x4x4_t lanes;
+        for (int l = 0; l < 4; ++l) {
+            lanes.val[l] = veorq_u32(vreinterpretq_u32_u8(vrev32q_u8(vld1q_u8(block[l] + 4 * first))),
+                                     vld1q_u32(dm[l] + first));
         }
-        for (int i = 0; i < 8; ++i) {
-            rows[(16 + i) * 4 + l] = sha1_dv_start_differences.dm[queue.vector[l]][i];
-        }
+        vst4q_u32(rows + 4 * first, lanes);
+    }
+    for (int first = 0; first < 8; first += 4) {
+        uint32x4x4_t lanes;
+        for (int l = 0; l < 4; ++l) lanes.val[l] = vld1q_u32(start[l] + first);
+        vst4q_u32(rows + 4 * (16 + first), lanes);
     }
 }
 

@@ -11,6 +11,10 @@
 #include "sha1/rounds.h"
 #include "sha1/target.h"
 
+#if defined(TORVANIX_SHA1_ARM64) && defined(__GNUC__)
+#include <arm_neon.h>
+#endif
+
 namespace sha1_dv {
 
 // How many candidates a word of type V holds.
@@ -36,7 +40,18 @@ TORVANIX_ALWAYS_INLINE void store(std::uint32_t* p, const V& v)
 template <int N, typename V>
 TORVANIX_ALWAYS_INLINE V rotl(const V& x)
 {
+#if defined(TORVANIX_SHA1_ARM64) && defined(__GNUC__)
+    // NEON has no rotation; a shift left and an insert of the bits shifted
+    // right are one instruction fewer than two shifts and an OR.
+    if constexpr (sizeof(V) == 16) {
+        const uint32x4_t v = reinterpret_cast<uint32x4_t>(x);
+        return reinterpret_cast<V>(vsriq_n_u32(vshlq_n_u32(v, N), v, 32 - N));
+    } else {
+        return (x << N) | (x >> (32 - N));
+    }
+#else
     return (x << N) | (x >> (32 - N));
+#endif
 }
 
 // A working state (A, B, C, D, E) before some step.

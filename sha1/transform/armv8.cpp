@@ -14,6 +14,7 @@
 #include <arm_neon.h>
 
 #include <bit>
+#include <cstddef>
 #include <utility>
 
 #include "sha1/collision/candidates_neon.h"
@@ -119,21 +120,26 @@ TORVANIX_ALWAYS_INLINE void compress_kept(sha1_dv::neon_four_blocks::groups& gro
 {
     kept_for_check kept = {groups, w35, {}, 0};
     compress<true>(abcd, e, data, k, kept);
+#if defined(TORVANIX_STORE_STATES)
+    static_assert(offsetof(kept_states, e) == 32, "the states as the paired stores write them");
+    TORVANIX_STORE_STATES(&states, kept.abcd60, abcd, kept.e60, e);
+#else
     states.abcd[0] = kept.abcd60;
     states.abcd[1] = abcd;
     states.e[0] = kept.e60;
     states.e[1] = e;
+#endif
 }
 
 // The candidate test of the four blocks just compressed (the first `count`
 // of them), at `at` in the batch: bit `at + b` set where block b has
-// candidates.
+// candidates, whose masks alone are stored.
 TORVANIX_ALWAYS_INLINE unsigned test_four(detecting& d, int at, int count)
 {
     for (int b = 0; b < 4; ++b) sha1_dv::split_bytes(d.four, b);
     uint32x4_t columns[sha1_dv::column_count];
     sha1_dv::columns_of_four(d.four, columns);
-    const unsigned lanes = sha1_dv::neon::candidates_of_four(columns, &d.candidates[at]);
+    const unsigned lanes = sha1_dv::neon::candidates_of_four<false>(columns, &d.candidates[at]);
     return (lanes & ((1u << count) - 1)) << at;
 }
 
@@ -181,23 +187,22 @@ sha1_blocks_done run(std::uint32_t state[5], const std::uint8_t* data, std::size
         std::size_t done = 0;
         while (done < blocks) {
             const std::uint8_t* first = data;
+            const int count = blocks - done < sha1_dv_batch_size
+                                  ? static_cast<int>(blocks - done)
+                                  : sha1_dv_batch_size;
             unsigned with = 0;
-            int count = 0;
-            // Four blocks at a time, then those left, up to a batch.
-            while (count < sha1_dv_batch_size && done < blocks) {
-                const int n = blocks - done >= 4 ? 4 : static_cast<int>(blocks - done);
-                kept_states* states = &d.states[count];
+            kept_states* states = d.states;
+            // Four blocks at a time, then those left.
+            for (int at = 0; at < count; at += 4) {
+                const int n = count - at < 4 ? count - at : 4;
                 std::uint32_t* w35 = d.four.w35;
-                const std::uint8_t* block = data;
                 for (auto* groups = d.four.blocks; groups != d.four.blocks + n;
-                     ++groups, ++w35, ++states, block += 64) {
-                    compress_kept(*groups, *w35, *states, abcd, e, block, k);
+                     ++groups, ++w35, ++states, data += 64) {
+                    compress_kept(*groups, *w35, *states, abcd, e, data, k);
                 }
-                with |= test_four(d, count, n);
-                count += n;
-                done += static_cast<std::size_t>(n);
-                data += 64 * n;
+                with |= test_four(d, at, n);
             }
+            done += static_cast<std::size_t>(count);
             const bool last = done == blocks;
             if (with != 0 || (last && d.batch.queue.count != 0)) {
                 if (const std::size_t upto = queue_batch(d, first, count, with, done, last, state)) {

@@ -113,6 +113,22 @@ TEST(NeonCandidates, EqualOneBlockTestInEveryLane)
         for (int b = 0; b < sha1_dv_batch_size; ++b) {
             ASSERT_EQ(actual[b], expected[b]) << "round " << round << ", block " << b;
         }
+        // The ARMv8 transform's form: the lanes with candidates, and only
+        // their masks, which it reads.
+        for (int first = 0; first < sha1_dv_batch_size; first += 4) {
+            uint32x4_t vectors[sha1_dv::column_count];
+            for (int c = 0; c < sha1_dv::column_count; ++c) {
+                vectors[c] = vld1q_u32(&columns[c][first]);
+            }
+            std::uint32_t masks[4];
+            const unsigned lanes = sha1_dv::neon::candidates_of_four<false>(vectors, masks);
+            for (int b = 0; b < 4; ++b) {
+                ASSERT_EQ((lanes >> b & 1) != 0, expected[first + b] != 0) << "block " << first + b;
+                if ((lanes >> b & 1) != 0) {
+                    ASSERT_EQ(masks[b], expected[first + b]);
+                }
+            }
+        }
     }
     EXPECT_EQ(seen, 0xFFFFFFFFu);
 }
