@@ -450,7 +450,6 @@ TORVANIX_ALWAYS_INLINE void columns_portable(const std::uint32_t* from35,
     }
 }
 
-
 // Bit permutations for columns_of_expanded. A bit's place in a 64-bit word
 // is read as six index bits P5..P0; swapping two of them, or one of them and
 // the bit that tells two words apart, is a delta swap: the bits that differ
@@ -467,23 +466,24 @@ constexpr std::uint64_t places_with(int a, int b)
     return mask;
 }
 
-// Index bits A and B (A > B) of the places in `x` swapped.
-template <int A, int B>
-TORVANIX_ALWAYS_INLINE void swap_index_bits(std::uint64_t& x)
+// Index bits A and B (A > B) of the places in `x` swapped; on a 64-bit word,
+// or on each element of a vector of them.
+template <int A, int B, typename Word>
+TORVANIX_ALWAYS_INLINE void swap_index_bits(Word& x)
 {
     constexpr int shift = (1 << A) - (1 << B);
-    const std::uint64_t t = (x ^ (x >> shift)) & places_with(A, B);
+    const Word t = (x ^ (x >> shift)) & places_with(A, B);
     x ^= t ^ (t << shift);
 }
 
 // Index bit A swapped with the one that tells `low` from `high`: bits whose
 // bit A is set in `low` trade places with those whose bit A is clear in
 // `high`.
-template <int A>
-TORVANIX_ALWAYS_INLINE void swap_index_bit_across(std::uint64_t& low, std::uint64_t& high)
+template <int A, typename Word>
+TORVANIX_ALWAYS_INLINE void swap_index_bit_across(Word& low, Word& high)
 {
     constexpr int shift = 1 << A;
-    const std::uint64_t t = ((low >> shift) ^ high) & places_with(A, -1);
+    const Word t = ((low >> shift) ^ high) & places_with(A, -1);
     high ^= t;
     low ^= t << shift;
 }
@@ -497,6 +497,20 @@ TORVANIX_ALWAYS_INLINE std::uint64_t word_pair(const std::uint32_t* words)
     return x;
 }
 
+// The low bytes (`low`) and top bytes (`top`) of four pairs of words x[q],
+// the pair's bytes of x[q] at bytes q and q + 4; on 64-bit words, or on each
+// element of a vector of them.
+template <typename Word>
+TORVANIX_ALWAYS_INLINE void bytes_of_pairs(const Word (&x)[4], Word& low, Word& top)
+{
+    constexpr std::uint64_t low_bytes = 0x000000FF000000FF;
+    constexpr std::uint64_t top_bytes = 0xFF000000FF000000;
+    low = (x[0] & low_bytes) | (x[1] & low_bytes) << 8 | (x[2] & low_bytes) << 16 |
+          (x[3] & low_bytes) << 24;
+    top = (x[0] & top_bytes) >> 24 | (x[1] & top_bytes) >> 16 | (x[2] & top_bytes) >> 8 |
+          (x[3] & top_bytes);
+}
+
 // The columns of an expanded message W, into columns[c][block], in plain
 // C++ on 64-bit words, read as a bit matrix of 32 rows (W[35..66]; bits 30 and 31 of the
 // columns hold W[65] and W[66]) and transposed by index-bit swaps. Row r
@@ -508,20 +522,15 @@ TORVANIX_ALWAYS_INLINE std::uint64_t word_pair(const std::uint32_t* words)
 // at places r0 r2 r1 r3 d1 d0 of word r4; five swaps make that d0 r4 r3 r2
 // r1 r0 of word d1.
 TORVANIX_ALWAYS_INLINE void columns_of_expanded_scalar(const std::uint32_t (&W)[80],
-                                                sha1_dv_batch_columns& columns, int block)
+                                                       sha1_dv_batch_columns& columns, int block)
 {
-    constexpr std::uint64_t low_bytes = 0x000000FF000000FF;
-    constexpr std::uint64_t top_bytes = 0xFF000000FF000000;
     constexpr std::uint64_t high_nibbles = 0xF0F0F0F0F0F0F0F0;
     std::uint64_t low[4];
     std::uint64_t top[4];
     for (int g = 0; g < 4; ++g) {
         std::uint64_t x[4];
         for (int q = 0; q < 4; ++q) x[q] = word_pair(W + first_word + 8 * g + 2 * q);
-        low[g] = (x[0] & low_bytes) | (x[1] & low_bytes) << 8 | (x[2] & low_bytes) << 16 |
-                 (x[3] & low_bytes) << 24;
-        top[g] = (x[0] & top_bytes) >> 24 | (x[1] & top_bytes) >> 16 |
-                 (x[2] & top_bytes) >> 8 | (x[3] & top_bytes);
+        bytes_of_pairs(x, low[g], top[g]);
     }
     std::uint64_t tops[2];
     for (int h = 0; h < 2; ++h) {
@@ -555,10 +564,9 @@ TORVANIX_ALWAYS_INLINE void columns_of_expanded_scalar(const std::uint32_t (&W)[
 #if defined(TORVANIX_SHA1_BASELINE_VECTORS)
 
 // The same on pairs of 64-bit words, which SSE2 and NEON hold in one
-// register (where every processor of the target has them): the four low-byte words in two pairs (words g and g + 1 of the
-// scalar form, so the pair's element is row bit r3), the two top-byte words
-// in one, and the same swaps, the one across words of a pair by exchanging
-// its elements.
+// register (where every processor of the target has them): the four low-byte words in two pairs
+// (words g and g + 1 of the scalar form, so the pair's element is row bit r3), the two top-byte
+// words in one, and the same swaps, the one across words of a pair by exchanging its elements.
 using word_pairs = std::uint64_t __attribute__((vector_size(16)));
 
 TORVANIX_ALWAYS_INLINE void swap_elements(const word_pairs& x, word_pairs& swapped)
@@ -580,28 +588,9 @@ TORVANIX_ALWAYS_INLINE void swap_index_bit_within(word_pairs& x)
     x ^= t ^ moved;
 }
 
-template <int A, int B>
-TORVANIX_ALWAYS_INLINE void swap_index_bits(word_pairs& x)
-{
-    constexpr int shift = (1 << A) - (1 << B);
-    const word_pairs t = (x ^ (x >> shift)) & places_with(A, B);
-    x ^= t ^ (t << shift);
-}
-
-template <int A>
-TORVANIX_ALWAYS_INLINE void swap_index_bit_across(word_pairs& low, word_pairs& high)
-{
-    constexpr int shift = 1 << A;
-    const word_pairs t = ((low >> shift) ^ high) & places_with(A, -1);
-    high ^= t;
-    low ^= t << shift;
-}
-
 TORVANIX_ALWAYS_INLINE void columns_of_expanded(const std::uint32_t (&W)[80],
                                                 sha1_dv_batch_columns& columns, int block)
 {
-    constexpr std::uint64_t low_bytes = 0x000000FF000000FF;
-    constexpr std::uint64_t top_bytes = 0xFF000000FF000000;
     constexpr std::uint64_t high_nibbles = 0xF0F0F0F0F0F0F0F0;
     word_pairs low[2];  // {low[2h], low[2h + 1]} of the scalar form
     word_pairs top[2];
@@ -611,10 +600,7 @@ TORVANIX_ALWAYS_INLINE void columns_of_expanded(const std::uint32_t (&W)[80],
             const std::uint32_t* pair = W + first_word + 16 * h + 2 * q;
             x[q] = word_pairs{word_pair(pair), word_pair(pair + 8)};
         }
-        low[h] = (x[0] & low_bytes) | (x[1] & low_bytes) << 8 | (x[2] & low_bytes) << 16 |
-                 (x[3] & low_bytes) << 24;
-        top[h] = (x[0] & top_bytes) >> 24 | (x[1] & top_bytes) >> 16 |
-                 (x[2] & top_bytes) >> 8 | (x[3] & top_bytes);
+        bytes_of_pairs(x, low[h], top[h]);
     }
     const word_pairs odd = __builtin_shufflevector(top[0], top[1], 1, 3);
     const word_pairs even = __builtin_shufflevector(top[0], top[1], 0, 2);
