@@ -13,9 +13,9 @@ using detecting_fn = sha1_blocks_done(std::uint32_t state[5], const std::uint8_t
                                       std::size_t blocks);
 using plain_fn = void(std::uint32_t state[5], const std::uint8_t* data, std::size_t blocks);
 plain_fn sha1_transform_shani;
-detecting_fn sha1_detect_shani_avx512;  // the check with AVX-512 and GFNI
+detecting_fn sha1_detect_shani_avx512;   // the check with AVX-512 and GFNI
 detecting_fn sha1_detect_shani_gfni256;  // the check with GFNI on 256-bit registers
-detecting_fn sha1_detect_shani_avx2;    // the check with AVX2
+detecting_fn sha1_detect_shani_avx2;     // the check with AVX2
 detecting_fn sha1_detect_shani_no_avx2;
 plain_fn sha1_transform_armv8;
 detecting_fn sha1_detect_armv8;

@@ -45,8 +45,7 @@
 // GFNI in its VEX encoding on 256-bit registers, with AVX2 and BMI (no
 // AVX-512); the SHA-extension form adds those.
 #define TORVANIX_TARGET_AVX2_GFNI __attribute__((target("avx2,bmi,bmi2,gfni")))
-#define TORVANIX_TARGET_SHANI_GFNI256 \
-    __attribute__((target("sha,sse4.1,ssse3,avx2,bmi,bmi2,gfni")))
+#define TORVANIX_TARGET_SHANI_GFNI256 __attribute__((target("sha,sse4.1,ssse3,avx2,bmi,bmi2,gfni")))
 // AVX-512 F, VL, BW, VBMI and GFNI, with AVX2 and BMI; the SHA-extension
 // form adds those.
 #define TORVANIX_TARGET_AVX512 \
@@ -74,10 +73,10 @@
 // Two 128-bit values and then two 32-bit values, all in vector registers,
 // stored side by side from `to` on with two instructions, where GCC would
 // schedule the four stores of values ready at different times apart.
-#define TORVANIX_STORE_STATES(to, a0, a1, e0, e1)                                  \
-    __asm__("stp %q1, %q2, [%0]\n\tstp %s3, %s4, [%0, #32]"                      \
-            :                                                                     \
-            : "r"(to), "w"(a0), "w"(a1), "w"(e0), "w"(e1)                         \
+#define TORVANIX_STORE_STATES(to, a0, a1, e0, e1)           \
+    __asm__("stp %q1, %q2, [%0]\n\tstp %s3, %s4, [%0, #32]" \
+            :                                               \
+            : "r"(to), "w"(a0), "w"(a1), "w"(e0), "w"(e1)   \
             : "memory")
 #endif
 // GCC and Clang have generic vector types and give vector types, NEON's

@@ -35,7 +35,8 @@ void sha1_dv_candidates_batch_portable(const sha1_dv_batch_columns& columns,
         for (int b = 0; b < sha1_dv_batch_size; b += 2) {
             // Blocks b and b + 1 are side by side in each column's row.
             std::uint64_t pair[sha1_dv::column_count];
-            for (int c = 0; c < sha1_dv::column_count; ++c) pair[c] = sha1_dv::word_pair(&columns[c][b]);
+            for (int c = 0; c < sha1_dv::column_count; ++c)
+                pair[c] = sha1_dv::word_pair(&columns[c][b]);
             const std::uint64_t both = sha1_dv::candidates(pair);
             candidates[b] = static_cast<std::uint32_t>(both);
             candidates[b + 1] = static_cast<std::uint32_t>(both >> 32);
@@ -64,7 +65,7 @@ TORVANIX_TARGET_SSSE3 void sha1_dv_candidates_batch_ssse3(
 }
 
 TORVANIX_TARGET_SSSE3 void sha1_dv::candidates_of_four_ssse3(const sha1_dv_batch_columns& columns,
-                                                              int first, std::uint32_t* candidates)
+                                                             int first, std::uint32_t* candidates)
 {
     sha1_dv::candidates_of_four(columns, first, candidates);
 }

@@ -64,7 +64,7 @@ struct staged_plan {
     int term_count;
     group_run runs[96];
     int run_count;
-    int pass_first_run[chunk_count + 2];  // runs of pass p: [first[p], first[p + 1])
+    int pass_first_run[chunk_count + 2];        // runs of pass p: [first[p], first[p + 1])
     std::uint32_t chunk_mask[chunk_count + 1];  // vectors each chunk tests
 };
 
@@ -88,7 +88,8 @@ constexpr staged_plan make_staged_plan()
                 const std::uint32_t mask = plan.terms[t].mask;
                 if (pass_of(group.shift, mask) != pass) continue;
                 bool seen = false;
-                for (int c = first_class; c < p.class_count; ++c) seen = seen || p.classes[c].mask == mask;
+                for (int c = first_class; c < p.class_count; ++c)
+                    seen = seen || p.classes[c].mask == mask;
                 if (seen) continue;
                 test_class& c = p.classes[p.class_count++];
                 c = {g, mask, p.term_count, 0};
@@ -170,8 +171,8 @@ TORVANIX_ALWAYS_INLINE uint32x4_t class_rest(const uint32x4_t (&columns)[column_
         const uint32x4_t p = parity<t.family>(columns);
         // value | p, value | ~p; with value negated, ~value | p or ~(value & p).
         if constexpr (!Negated) {
-            return class_rest<C, K + 1, false>(columns, mask,
-                                               t.v != 0 ? vornq_u32(value, p) : vorrq_u32(value, p));
+            return class_rest<C, K + 1, false>(
+                columns, mask, t.v != 0 ? vornq_u32(value, p) : vorrq_u32(value, p));
         } else if constexpr (t.v == 0) {
             return class_rest<C, K + 1, false>(columns, mask, vornq_u32(p, value));
         } else {

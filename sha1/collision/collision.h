@@ -93,13 +93,13 @@ inline constexpr int sha1_dv_queue_size = 16;
 // before the first sixteen are confirmed.
 inline constexpr int sha1_dv_queue_room = sha1_dv_queue_size + 32;
 struct sha1_dv_queue {
-    std::uint32_t vector[sha1_dv_queue_room];  // index into sha1_disturbance_vectors
-    std::uint32_t slot[sha1_dv_queue_room];    // the lane's block's slot
+    std::uint32_t vector[sha1_dv_queue_room];       // index into sha1_disturbance_vectors
+    std::uint32_t slot[sha1_dv_queue_room];         // the lane's block's slot
     const std::uint8_t* block[sha1_dv_queue_size];  // by slot
     std::uint32_t before60[5][sha1_dv_queue_size];  // block's working state before step 60
     std::uint32_t out[5][sha1_dv_queue_size];       // chaining value after the block
-    std::size_t done[sha1_dv_queue_size];  // the block's 1-based count in the call
-    int count = 0;                         // lanes
+    std::size_t done[sha1_dv_queue_size];           // the block's 1-based count in the call
+    int count = 0;                                  // lanes
     int slots = 0;
 };
 

@@ -119,8 +119,7 @@ TORVANIX_ALWAYS_INLINE bool any_set(const V& x)
 // collides with their block, one bit each.
 template <typename V>
 TORVANIX_ALWAYS_INLINE std::uint32_t colliding_lanes(const std::uint32_t* rows,
-                                                     const state<V>& before60,
-                                                     const state<V>& out)
+                                                     const state<V>& before60, const state<V>& out)
 {
     constexpr int lanes = lanes_of<V>;
     std::uint32_t partner[80 * lanes];
@@ -259,10 +258,9 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void transpose_into(__m256i r0, __m2
 TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE __m256i partner_words(const sha1_dv_queue& queue, int l,
                                                                   int first, __m256i byte_swap)
 {
-    const __m256i words = _mm256_shuffle_epi8(
-        _mm256_loadu_si256(
-            reinterpret_cast<const __m256i*>(queue.block[queue.slot[l]] + 4 * first)),
-        byte_swap);
+    const __m256i words = _mm256_shuffle_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(
+                                                  queue.block[queue.slot[l]] + 4 * first)),
+                                              byte_swap);
     const __m256i dm = _mm256_loadu_si256(
         reinterpret_cast<const __m256i*>(sha1_dv_differences.dm[queue.vector[l]] + first));
     return _mm256_xor_si256(words, dm);
@@ -351,8 +349,8 @@ TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE void sixteen_lanes_rows(const sha1
     // Slot s's words; past the queue's slots, slot 0's again (no lane reads them).
     __m512i r[16];
     for (int s = 0; s < 16; ++s) {
-        r[s] = _mm512_shuffle_epi8(
-            _mm512_loadu_si512(queue.block[s < queue.slots ? s : 0]), byte_swap);
+        r[s] = _mm512_shuffle_epi8(_mm512_loadu_si512(queue.block[s < queue.slots ? s : 0]),
+                                   byte_swap);
     }
     // (The shuffles and permutations are written masked with every lane set:
     // GCC's unmasked forms read an undefined vector it warns about.)
@@ -377,17 +375,19 @@ TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE void sixteen_lanes_rows(const sha1
         const __m512i x1 = _mm512_maskz_shuffle_i32x4(0xFFFF, u[m], u[4 + m], 0xEE);
         const __m512i y0 = _mm512_maskz_shuffle_i32x4(0xFFFF, u[8 + m], u[12 + m], 0x44);
         const __m512i y1 = _mm512_maskz_shuffle_i32x4(0xFFFF, u[8 + m], u[12 + m], 0xEE);
-        const __m512i by_slot_row[4] = {
-            _mm512_maskz_shuffle_i32x4(0xFFFF, x0, y0, 0x88), _mm512_maskz_shuffle_i32x4(0xFFFF, x0, y0, 0xDD),
-            _mm512_maskz_shuffle_i32x4(0xFFFF, x1, y1, 0x88), _mm512_maskz_shuffle_i32x4(0xFFFF, x1, y1, 0xDD)};
+        const __m512i by_slot_row[4] = {_mm512_maskz_shuffle_i32x4(0xFFFF, x0, y0, 0x88),
+                                        _mm512_maskz_shuffle_i32x4(0xFFFF, x0, y0, 0xDD),
+                                        _mm512_maskz_shuffle_i32x4(0xFFFF, x1, y1, 0x88),
+                                        _mm512_maskz_shuffle_i32x4(0xFFFF, x1, y1, 0xDD)};
         for (int j = 0; j < 4; ++j) {
             r[4 * j + m] = by_slot_row[j];
         }
     }
     const __m512i vectors = _mm512_loadu_si512(queue.vector);
     for (int w = 0; w < 16; ++w) {
-        _mm512_storeu_si512(rows + 16 * w, _mm512_xor_si512(_mm512_maskz_permutexvar_epi32(0xFFFF, slots, r[w]),
-                                                            by_vector(w, vectors)));
+        _mm512_storeu_si512(rows + 16 * w,
+                            _mm512_xor_si512(_mm512_maskz_permutexvar_epi32(0xFFFF, slots, r[w]),
+                                             by_vector(w, vectors)));
     }
     for (int i = 16; i < word_rows; ++i) {
         _mm512_storeu_si512(rows + 16 * i, by_vector(i, vectors));
@@ -402,16 +402,15 @@ TORVANIX_TARGET_AVX512 std::uint32_t confirm_avx512(sha1_dv_queue& queue, int co
         std::uint32_t rows[word_rows * 8];
         eight_lanes_rows(queue, 0, rows, 8);
         const __m256i slots = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(queue.slot));
-    return colliding_lanes<eight_lanes>(rows, by_slot(queue.before60, slots),
-                                        by_slot(queue.out, slots)) &
-           ((std::uint32_t{1} << count) - 1);
+        return colliding_lanes<eight_lanes>(rows, by_slot(queue.before60, slots),
+                                            by_slot(queue.out, slots)) &
+               ((std::uint32_t{1} << count) - 1);
     }
     pad(queue, count, 16);
     std::uint32_t rows[word_rows * 16];
     const __m512i slots = _mm512_loadu_si512(queue.slot);
     sixteen_lanes_rows(queue, slots, rows);
-    return colliding_lanes<sixteen_lanes>(rows,
-                                          by_slot(queue.before60, slots),
+    return colliding_lanes<sixteen_lanes>(rows, by_slot(queue.before60, slots),
                                           by_slot(queue.out, slots)) &
            ((std::uint32_t{1} << count) - 1);
 }
@@ -473,10 +472,9 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE void four_lanes_rows(const sha1_dv_
     for (int first = 0; first < 16; first += 4) {
         __m128i lane[4];
         for (int l = 0; l < 4; ++l) {
-            const __m128i words = _mm_shuffle_epi8(
-                _mm_loadu_si128(
-                    reinterpret_cast<const __m128i*>(queue.block[queue.slot[l]] + 4 * first)),
-                byte_swap);
+            const __m128i words = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(
+                                                       queue.block[queue.slot[l]] + 4 * first)),
+                                                   byte_swap);
             lane[l] = _mm_xor_si128(words, _mm_loadu_si128(reinterpret_cast<const __m128i*>(
                                                sha1_dv_differences.dm[queue.vector[l]] + first)));
         }
@@ -500,11 +498,11 @@ TORVANIX_ALWAYS_INLINE state<four_lanes> by_slot(const std::uint32_t (&rows)[5][
                                                  const sha1_dv_queue& queue)
 {
     // Bytes 4s..4s+3 for a lane of slot s.
-    const uint8x16_t bytes = vreinterpretq_u8_u32(vmlaq_n_u32(
-        vdupq_n_u32(0x03020100), vld1q_u32(queue.slot), 0x04040404));
+    const uint8x16_t bytes = vreinterpretq_u8_u32(
+        vmlaq_n_u32(vdupq_n_u32(0x03020100), vld1q_u32(queue.slot), 0x04040404));
     const auto row = [&](int i) {
-        return reinterpret_cast<four_lanes>(vqtbl4q_u8(
-            vld1q_u8_x4(reinterpret_cast<const std::uint8_t*>(rows[i])), bytes));
+        return reinterpret_cast<four_lanes>(
+            vqtbl4q_u8(vld1q_u8_x4(reinterpret_cast<const std::uint8_t*>(rows[i])), bytes));
     };
     return {row(0), row(1), row(2), row(3), row(4)};
 }
@@ -525,8 +523,9 @@ TORVANIX_ALWAYS_INLINE void four_lanes_rows(const sha1_dv_queue& queue, std::uin
     for (int first = 0; first < 16; first += 4) {
         uint32x4x4_t lanes;
         for (int l = 0; l < 4; ++l) {
-            lanes.val[l] = veorq_u32(vreinterpretq_u32_u8(vrev32q_u8(vld1q_u8(block[l] + 4 * first))),
-                                     vld1q_u32(dm[l] + first));
+            lanes.val[l] =
+                veorq_u32(vreinterpretq_u32_u8(vrev32q_u8(vld1q_u8(block[l] + 4 * first))),
+                          vld1q_u32(dm[l] + first));
         }
         vst4q_u32(rows + 4 * first, lanes);
     }

@@ -75,8 +75,8 @@ TORVANIX_TARGET_AVX512 std::size_t queue_blocks_avx512(
         const int b = std::countr_zero(with);
         const std::uint32_t left = candidates[b];
         const std::size_t block_done = first + static_cast<std::size_t>(b);
-        const int s = sha1_dv_queue_slot(queue, batch.before60[b], batch.block[b], batch.out[b],
-                                         block_done);
+        const int s =
+            sha1_dv_queue_slot(queue, batch.before60[b], batch.block[b], batch.out[b], block_done);
         int l = queue.count;
         const auto low_bits = static_cast<__mmask16>(left);
         const auto high_bits = static_cast<__mmask16>(left >> 16);
@@ -163,8 +163,8 @@ std::size_t sha1_dv_queue_blocks(sha1_dv_queue& queue, sha1_dv_batch& batch,
         // The block's slot once, then a lane per vector; the lane count kept
         // here, where the stores into the queue cannot change it.
         const std::size_t block_done = first + static_cast<std::size_t>(b);
-        int s = sha1_dv_queue_slot(queue, batch.before60[b], batch.block[b], batch.out[b],
-                                   block_done);
+        int s =
+            sha1_dv_queue_slot(queue, batch.before60[b], batch.block[b], batch.out[b], block_done);
         int l = queue.count;
         do {
             const int bit = std::countr_zero(left);
@@ -176,8 +176,8 @@ std::size_t sha1_dv_queue_blocks(sha1_dv_queue& queue, sha1_dv_batch& batch,
                 if (const std::size_t upto = drain(queue, confirm, state)) return upto;
                 l = 0;
                 if (left != 0) {
-                    s = sha1_dv_queue_slot(queue, batch.before60[b], batch.block[b],
-                                           batch.out[b], block_done);
+                    s = sha1_dv_queue_slot(queue, batch.before60[b], batch.block[b], batch.out[b],
+                                           block_done);
                 }
             }
         } while (left != 0);

@@ -146,12 +146,13 @@ TORVANIX_ALWAYS_INLINE V final_differs(const state<V>& start, const std::uint32_
     constexpr int meet = Testt - 40;
     state<V> back = start;
     state<V> forward = start;
-    side_by_side<Testt - tail, Testt>(back, forward, words, std::make_integer_sequence<int, tail>{});
+    side_by_side<Testt - tail, Testt>(back, forward, words,
+                                      std::make_integer_sequence<int, tail>{});
     state<V> needed = {out.a - forward.a, out.b - forward.b, out.c - forward.c, out.d - forward.d,
                        out.e - forward.e};
     side_by_side<meet, 0>(back, needed, words, std::make_integer_sequence<int, Testt - 40>{});
-    return (needed.a ^ back.a) | (needed.b ^ back.b) | (needed.c ^ back.c) |
-           (needed.d ^ back.d) | (needed.e ^ back.e);
+    return (needed.a ^ back.a) | (needed.b ^ back.b) | (needed.c ^ back.c) | (needed.d ^ back.d) |
+           (needed.e ^ back.e);
 }
 
 }  // namespace sha1_dv

@@ -114,9 +114,9 @@ struct detecting {
 // Compresses a block, keeping what the check needs: its groups and W[35]
 // in their places of the four blocks, and its states.
 TORVANIX_ALWAYS_INLINE void compress_kept(sha1_dv::neon_four_blocks::groups& groups,
-                                          std::uint32_t& w35, kept_states& states,
-                                          uint32x4_t& abcd, std::uint32_t& e,
-                                          const std::uint8_t* data, const uint32x4_t (&k)[4])
+                                          std::uint32_t& w35, kept_states& states, uint32x4_t& abcd,
+                                          std::uint32_t& e, const std::uint8_t* data,
+                                          const uint32x4_t (&k)[4])
 {
     kept_for_check kept = {groups, w35, {}, 0};
     compress<true>(abcd, e, data, k, kept);
@@ -163,8 +163,8 @@ TORVANIX_NEVER_INLINE std::size_t queue_batch(detecting& d, const std::uint8_t* 
         batch.block[b] = first + 64 * b;
     }
     batch.count = count;
-    return sha1_dv_queue_blocks(batch.queue, batch, d.candidates, with, sha1_dv_confirm_neon,
-                                done, last, state);
+    return sha1_dv_queue_blocks(batch.queue, batch, d.candidates, with, sha1_dv_confirm_neon, done,
+                                last, state);
 }
 
 // Runs blocks; with `Detect`, checks each block and stops after the first
@@ -187,9 +187,8 @@ sha1_blocks_done run(std::uint32_t state[5], const std::uint8_t* data, std::size
         std::size_t done = 0;
         while (done < blocks) {
             const std::uint8_t* first = data;
-            const int count = blocks - done < sha1_dv_batch_size
-                                  ? static_cast<int>(blocks - done)
-                                  : sha1_dv_batch_size;
+            const int count = blocks - done < sha1_dv_batch_size ? static_cast<int>(blocks - done)
+                                                                 : sha1_dv_batch_size;
             unsigned with = 0;
             kept_states* states = d.states;
             // Four blocks at a time, then those left.
@@ -205,7 +204,8 @@ sha1_blocks_done run(std::uint32_t state[5], const std::uint8_t* data, std::size
             done += static_cast<std::size_t>(count);
             const bool last = done == blocks;
             if (with != 0 || (last && d.batch.queue.count != 0)) {
-                if (const std::size_t upto = queue_batch(d, first, count, with, done, last, state)) {
+                if (const std::size_t upto =
+                        queue_batch(d, first, count, with, done, last, state)) {
                     return {upto, true};
                 }
             }

@@ -63,10 +63,8 @@ struct neon_four_blocks {
 TORVANIX_ALWAYS_INLINE void split_bytes(neon_four_blocks& four, int b)
 {
     using kind = neon_four_blocks;
-    const uint8x16x4_t odd =
-        vld4q_u8(reinterpret_cast<const std::uint8_t*>(four.blocks[b].odd));
-    const uint8x16x4_t even =
-        vld4q_u8(reinterpret_cast<const std::uint8_t*>(four.blocks[b].even));
+    const uint8x16x4_t odd = vld4q_u8(reinterpret_cast<const std::uint8_t*>(four.blocks[b].odd));
+    const uint8x16x4_t even = vld4q_u8(reinterpret_cast<const std::uint8_t*>(four.blocks[b].even));
     vst1q_u8(four.bytes[kind::low_1to4][b], odd.val[0]);
     vst1q_u8(four.bytes[kind::top_1to4][b], odd.val[3]);
     vst1q_u8(four.bytes[kind::low_5to8][b], even.val[0]);
@@ -100,8 +98,14 @@ TORVANIX_ALWAYS_INLINE void columns_of_four(const neon_four_blocks& four,
     const auto row0 = [](uint32x4_t below, uint8x16_t next) {
         return vreinterpretq_u8_u32(vsliq_n_u32(below, vreinterpretq_u32_u8(next), 8));
     };
-    uint8x16_t low[8] = {row0(w35, low_b.val[3]), low_a.val[0], low_a.val[1], low_a.val[2],
-                         low_a.val[3],            low_b.val[0], low_b.val[1], low_b.val[2]};
+    uint8x16_t low[8] = {row0(w35, low_b.val[3]),
+                         low_a.val[0],
+                         low_a.val[1],
+                         low_a.val[2],
+                         low_a.val[3],
+                         low_b.val[0],
+                         low_b.val[1],
+                         low_b.val[2]};
     uint8x16_t top[8] = {row0(vshrq_n_u32(w35, 24), top_b.val[3]),
                          top_a.val[0],
                          top_a.val[1],

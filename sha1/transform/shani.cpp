@@ -129,8 +129,8 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void compress(__m128i& abcd, __m128
     const __m128i e_start = e;
     __m128i abcd_back;
     __m128i msg[4];
-    eighty_rounds<Keep, AtOnce>(std::make_integer_sequence<int, 20>{}, abcd, abcd_back, e, msg, kept, data,
-                        byte_swap);
+    eighty_rounds<Keep, AtOnce>(std::make_integer_sequence<int, 20>{}, abcd, abcd_back, e, msg,
+                                kept, data, byte_swap);
     // E after round 80 is A four rounds earlier, rotated by 30.
     e = _mm_sha1nexte_epu32(abcd_back, e_start);
     abcd = _mm_add_epi32(abcd, abcd_start);
@@ -186,11 +186,9 @@ TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void add_states_to_batch(sha1_dv_ba
 // Adds the block just compressed to the batch, keeping its message groups
 // for the columns. (Where the build has vector types, every detecting form
 // takes the spread loop instead.)
-[[maybe_unused]] TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void add_to_batch(sha1_dv_batch& batch,
-                                                               batch_groups& groups,
-                                                               const kept_for_check& kept,
-                                                               __m128i abcd_out, __m128i e_out,
-                                                               const std::uint8_t* data)
+[[maybe_unused]] TORVANIX_ALWAYS_INLINE TORVANIX_TARGET_SHANI void add_to_batch(
+    sha1_dv_batch& batch, batch_groups& groups, const kept_for_check& kept, __m128i abcd_out,
+    __m128i e_out, const std::uint8_t* data)
 {
     for (int i = 0; i < 9; ++i) groups[batch.count][i] = kept.groups[i];
     add_states_to_batch(batch, kept, abcd_out, e_out, data);

@@ -221,7 +221,8 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE sha1_blocks_done run(std::uint32_t 
             for (int i = 0; i < 5; ++i) batch.out[batch.count][i] = v[i];
             batch.count_in(data);
             if (next_part < test_parts) {
-                if (const std::size_t upto = test_part(*checking, next_part++, queue, false, state)) {
+                if (const std::size_t upto =
+                        test_part(*checking, next_part++, queue, false, state)) {
                     return {upto, true};
                 }
             }
@@ -248,7 +249,8 @@ TORVANIX_TARGET_SSSE3 TORVANIX_ALWAYS_INLINE sha1_blocks_done run(std::uint32_t 
                     return {upto, true};
                 }
             }
-        } else if (const std::size_t upto = sha1_dv_drain_queue(queue, sha1_dv_confirm_ssse3, state)) {
+        } else if (const std::size_t upto =
+                       sha1_dv_drain_queue(queue, sha1_dv_confirm_ssse3, state)) {
             return {upto, true};
         }
     }

@@ -136,8 +136,8 @@ TEST(Confirmation, FindsThePartnerOfEveryVectorInEveryLane)
                             }
                             // (Never v itself, along which the block does collide.)
                             const int along = again ? (v + 1 + l) % sha1_dv_count : c.v;
-                            sha1_dv_queue_push(queue, c.before60, c.bytes, along,
-                                               c.out, static_cast<std::size_t>(again ? 0 : l));
+                            sha1_dv_queue_push(queue, c.before60, c.bytes, along, c.out,
+                                               static_cast<std::size_t>(again ? 0 : l));
                         }
                         const std::uint32_t found = form.form->confirm(queue, count);
                         ASSERT_EQ(found, forged ? std::uint32_t{1} << lane : 0)
