@@ -22,6 +22,7 @@
 
 #include <immintrin.h>
 
+#include <cstring>
 #include <utility>
 
 #include "sha1/rounds.h"
@@ -35,10 +36,16 @@ namespace {
 using pair_table = std::uint32_t[160];
 
 // A pair's schedule: the round table, and the plain message groups 8 to 16
-// of both blocks that the collision check reads, merged in twos.
+// of both blocks that the collision check reads, merged in twos. Beside
+// them, the blocks' working states before round 60, which the rounds store
+// as they run them: addressed from the table's base, which the rounds hold
+// in a register anyway, rather than from a pointer into the batch, which
+// would crowd the rounds' registers (a pair runs 2 instructions fewer a
+// block that way, with the copy into the batch after it).
 struct pair_schedule {
     alignas(32) pair_table wk;
     sha1_dv::kept_pair_groups kept;
+    std::uint32_t before60[2][5] = {};
 };
 
 constexpr int pair_index(int t, int block) { return (t / 4) * 8 + 4 * block + t % 4; }
@@ -205,9 +212,7 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE sha1_blocks_done run(std::uint32_t s
     for (std::size_t done = 0; done < blocks;) {
         TORVANIX_FROM_MEMORY(schedule->wk);
         const std::size_t left = blocks - done;
-        // Where the batch keeps what the check needs of these blocks; unused
-        // when not detecting.
-        std::uint32_t(*before60)[5] = batch.before60 + slot;
+        std::uint32_t(*before60)[5] = schedule->before60;
         if (left == 1) {
             one_block<Detect, 0>(v, schedule->wk, w, *next, data, data, before60[0], c);
         } else {
@@ -226,6 +231,9 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE sha1_blocks_done run(std::uint32_t s
         }
         done += left == 1 ? 1 : 2;
         if constexpr (Detect) {
+            // (After a lone last block the second state is left from an
+            // earlier pair, in a place of the batch no block uses.)
+            std::memcpy(batch.before60[slot & ~1], schedule->before60, sizeof schedule->before60);
             sha1_dv::columns_from_kept_pair(schedule->kept, batch.columns, slot & ~1);
             for (int i = 0; i < 5; ++i) batch.out[slot][i] = v[i];
             batch.block[slot] = data;
