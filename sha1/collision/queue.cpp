@@ -158,7 +158,15 @@ std::size_t sha1_dv_backlog_candidates(sha1_dv_backlog& backlog, sha1_dv_batch& 
     if (const int full = backlog.full()) {
         if (const std::size_t upto = sha1_dv_backlog_run(backlog, full, state)) return upto;
     }
-    // The lanes left, fewer than sixteen, and their slots to the front.
+    // The lanes left, fewer than sixteen, and their slots to the front,
+    // once sixteen have been confirmed since the last time: before, the
+    // lanes and slots waiting are fewer than sixteen and the batch's fit
+    // after them.
+    if (backlog.head == 0) {
+        backlog_blocks_avx512(backlog, batch, candidates, with,
+                              done + 1 - static_cast<std::size_t>(count));
+        return 0;
+    }
     const int h = backlog.head;
     const int left = backlog.count - h;
     const int s0 = left != 0 ? static_cast<int>(backlog.slot[h]) : backlog.slots;
