@@ -58,6 +58,27 @@ std::size_t drain(sha1_dv_queue& queue, const sha1_dv_confirm_form& form, std::u
 
 #if defined(TORVANIX_QUEUE_AVX512)
 
+// Writes a block's lanes, one per bit of `left`, from lane `l` on, with two
+// compressions of the vectors by mask bit and two stores of its slot `s`
+// (up to 32 lanes past `l`); returns the lane after them. (The compression
+// into memory is far slower than into a register here.)
+TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE int write_lanes(std::uint32_t* vector,
+                                                              std::uint32_t* slot, int l,
+                                                              std::uint32_t left, int s)
+{
+    const __m512i low = _mm512_loadu_si512(mask_bit_vector_words.v);
+    const __m512i high = _mm512_loadu_si512(mask_bit_vector_words.v + 16);
+    const auto low_bits = static_cast<__mmask16>(left);
+    const auto high_bits = static_cast<__mmask16>(left >> 16);
+    _mm512_storeu_si512(vector + l, _mm512_maskz_compress_epi32(low_bits, low));
+    _mm512_storeu_si512(vector + l + std::popcount(low_bits),
+                        _mm512_maskz_compress_epi32(high_bits, high));
+    const __m512i slots = _mm512_set1_epi32(s);
+    _mm512_storeu_si512(slot + l, slots);
+    _mm512_storeu_si512(slot + l + 16, slots);
+    return l + std::popcount(left);
+}
+
 // sha1_dv_queue_blocks for the sixteen-lane AVX-512 form: each block's
 // lanes are written with two compressions of the vectors by mask bit and
 // two stores of its slot, up to 32 lanes past the queue's count (the
@@ -69,24 +90,13 @@ TORVANIX_TARGET_AVX512 std::size_t queue_blocks_avx512(
     const sha1_dv_confirm_form& confirm, std::size_t first, bool last, std::uint32_t state[5])
 {
     constexpr int lanes = sha1_dv_queue_size;
-    const __m512i low = _mm512_loadu_si512(mask_bit_vector_words.v);
-    const __m512i high = _mm512_loadu_si512(mask_bit_vector_words.v + 16);
     for (; with != 0; with &= with - 1) {
         const int b = std::countr_zero(with);
         const std::uint32_t left = candidates[b];
         const std::size_t block_done = first + static_cast<std::size_t>(b);
         const int s =
             sha1_dv_queue_slot(queue, batch.before60[b], batch.block[b], batch.out[b], block_done);
-        int l = queue.count;
-        const auto low_bits = static_cast<__mmask16>(left);
-        const auto high_bits = static_cast<__mmask16>(left >> 16);
-        _mm512_storeu_si512(queue.vector + l, _mm512_maskz_compress_epi32(low_bits, low));
-        _mm512_storeu_si512(queue.vector + l + std::popcount(low_bits),
-                            _mm512_maskz_compress_epi32(high_bits, high));
-        const __m512i slot = _mm512_set1_epi32(s);
-        _mm512_storeu_si512(queue.slot + l, slot);
-        _mm512_storeu_si512(queue.slot + l + 16, slot);
-        l += std::popcount(left);
+        int l = write_lanes(queue.vector, queue.slot, queue.count, left, s);
         while (l >= lanes) {
             queue.count = lanes;
             if (const std::size_t upto = drain(queue, confirm, state)) return upto;
@@ -111,8 +121,6 @@ TORVANIX_TARGET_AVX512 void backlog_blocks_avx512(
     sha1_dv_backlog& backlog, sha1_dv_batch& batch,
     const std::uint32_t (&candidates)[sha1_dv_batch_size], unsigned with, std::size_t first)
 {
-    const __m512i low = _mm512_loadu_si512(mask_bit_vector_words.v);
-    const __m512i high = _mm512_loadu_si512(mask_bit_vector_words.v + 16);
     int l = backlog.count;
     int s = backlog.slots;
     for (; with != 0; with &= with - 1, ++s) {
@@ -124,15 +132,7 @@ TORVANIX_TARGET_AVX512 void backlog_blocks_avx512(
             backlog.out[i][s] = batch.out[b][i];
         }
         backlog.done[s] = first + static_cast<std::size_t>(b);
-        const auto low_bits = static_cast<__mmask16>(left);
-        const auto high_bits = static_cast<__mmask16>(left >> 16);
-        _mm512_storeu_si512(backlog.vector + l, _mm512_maskz_compress_epi32(low_bits, low));
-        _mm512_storeu_si512(backlog.vector + l + std::popcount(low_bits),
-                            _mm512_maskz_compress_epi32(high_bits, high));
-        const __m512i slot = _mm512_set1_epi32(s);
-        _mm512_storeu_si512(backlog.slot + l, slot);
-        _mm512_storeu_si512(backlog.slot + l + 16, slot);
-        l += std::popcount(left);
+        l = write_lanes(backlog.vector, backlog.slot, l, left, s);
     }
     backlog.count = l;
     backlog.slots = s;
