@@ -194,6 +194,10 @@ struct sha1_dv_batch {
 // for those and for a batch whose every block passes every vector, and for
 // the padding of the last confirmation; slot rows are read sixteen at a
 // time from any slot.
+// (The functions below are built for x86 with GCC or Clang.)
+#if defined(TORVANIX_SHA1_X86) && defined(__GNUC__)
+#define TORVANIX_SHA1_BACKLOG 1
+#endif
 inline constexpr int sha1_dv_backlog_room = 32 * sha1_dv_batch_size + 2 * sha1_dv_queue_size;
 inline constexpr int sha1_dv_backlog_slots = sha1_dv_batch_size + sha1_dv_queue_size;
 inline constexpr int sha1_dv_backlog_row = sha1_dv_backlog_slots + sha1_dv_queue_size;

@@ -449,8 +449,8 @@ using sixteen_state = state<sixteen_lanes>;
 // the rounds' chain of latencies leaves:
 // after group 0 the lanes' words and states are gathered, after groups 1
 // to 4 the partners' words expanded, sixteen each, after group 5 the steps
-// from 58 to 64 run (as in colliding_lanes), after groups 6 to 15 the forty
-// pairs of steps of the meet in the middle, four each
+// from 58 to 64 run (as in colliding_lanes), after groups 6 to 19 the
+// forty pairs of steps of the meet in the middle, two or three each
 // (sha1_dv::final_differs).
 struct sixteen_beside {
     const sha1_dv_sixteen& lanes;
@@ -475,8 +475,9 @@ struct sixteen_beside {
             expand<16 * J>(std::make_integer_sequence<int, 16>{});
         } else if constexpr (J == 5) {
             start_steps();
-        } else if constexpr (J <= 15) {
-            meet<J - 6>(std::make_integer_sequence<int, 4>{});
+        } else {
+            constexpr int from = first_pair(J);
+            meet<from>(std::make_integer_sequence<int, first_pair(J + 1) - from>{});
         }
     }
 
@@ -506,15 +507,19 @@ struct sixteen_beside {
         forward = back;
     }
 
-    // Pairs 4C..4C+3 of the meet: pair P is backward step 64 - P beside
+    // The first of the pairs of the meet after group J (6 to 19), spread
+    // evenly.
+    static constexpr int first_pair(int j) { return (j - 6) * 40 / 14; }
+
+    // Pairs From.. of the meet: pair P is backward step 64 - P beside
     // forward step 65 + P, or, from P = 15 on, step P - 15 from the
     // chaining input the forward run needs. After the last, which lanes
     // meet.
-    template <int C, int... N>
+    template <int From, int... N>
     TORVANIX_TARGET_SHANI_AVX512 TORVANIX_ALWAYS_INLINE void meet(std::integer_sequence<int, N...>)
     {
-        (pair<4 * C + N>(), ...);
-        if constexpr (C == 9) {
+        (pair<From + N>(), ...);
+        if constexpr (From + static_cast<int>(sizeof...(N)) == 40) {
             const sixteen_lanes differs = (forward.a ^ back.a) | (forward.b ^ back.b) |
                                           (forward.c ^ back.c) | (forward.d ^ back.d) |
                                           (forward.e ^ back.e);
