@@ -184,6 +184,78 @@ struct sha1_dv_batch {
     void count_in(const std::uint8_t* data) { block[count++] = data; }
 };
 
+// Candidates waiting for confirmation while later blocks are compressed,
+// where the processor has AVX-512: lanes in the order their blocks ran,
+// each block a slot as in sha1_dv_queue. A transform confirms sixteen of
+// them beside the rounds of each block it compresses after them, rather
+// than all of a batch's at once between two blocks: the rounds, a chain of
+// latencies, then overlap with the confirmations. Fewer than sixteen wait
+// for the next batch's lanes or the end of the call, as in the queue. Room
+// for those and for a batch whose every block passes every vector, and for
+// the padding of the last confirmation; slot rows are read sixteen at a
+// time from any slot.
+// (The functions below are built for x86 with GCC or Clang.)
+#if defined(TORVANIX_SHA1_X86) && defined(__GNUC__)
+#define TORVANIX_SHA1_BACKLOG 1
+#endif
+inline constexpr int sha1_dv_backlog_room = 32 * sha1_dv_batch_size + 2 * sha1_dv_queue_size;
+inline constexpr int sha1_dv_backlog_slots = sha1_dv_batch_size + sha1_dv_queue_size;
+inline constexpr int sha1_dv_backlog_row = sha1_dv_backlog_slots + sha1_dv_queue_size;
+struct sha1_dv_backlog {
+    std::uint32_t vector[sha1_dv_backlog_room];
+    std::uint32_t slot[sha1_dv_backlog_room];
+    const std::uint8_t* block[sha1_dv_backlog_row];
+    std::uint32_t before60[5][sha1_dv_backlog_row];
+    std::uint32_t out[5][sha1_dv_backlog_row];
+    std::size_t done[sha1_dv_backlog_slots];
+    int count = 0;  // lanes
+    int head = 0;   // the first lane not confirmed yet
+    int slots = 0;
+
+    // Confirmations of sixteen lanes waiting.
+    int full() const { return (count - head) / sha1_dv_queue_size; }
+};
+
+// Sixteen lanes to confirm at once: their vectors and slots (below
+// sixteen); slot s's block is block[s], its states column s of the five
+// rows of `before60` and `out`, `stride` words apart (sixteen words are read
+// from each row).
+struct sha1_dv_sixteen {
+    const std::uint32_t* vector;
+    std::uint32_t slot[sha1_dv_queue_size];
+    const std::uint8_t* const* block;
+    int slots;
+    const std::uint32_t* before60;
+    const std::uint32_t* out;
+    int stride;
+};
+
+// Confirms them with AVX-512 (x86 builds with GCC or Clang; needs
+// sha1_cpu::avx512), as sha1_dv_confirm_avx512 confirms a full queue: bit l
+// of the result is set when lane l's partner collides with its block.
+std::uint32_t sha1_dv_confirm_sixteen(const sha1_dv_sixteen& lanes);
+
+// The backlog's next sixteen lanes (when full() is not 0), then counted as
+// confirmed.
+sha1_dv_sixteen sha1_dv_backlog_next(sha1_dv_backlog& backlog);
+// What their confirmation found, `collide` a bit per lane: returns and
+// writes as sha1_dv_check_batch.
+std::size_t sha1_dv_backlog_found(sha1_dv_backlog& backlog, std::uint32_t collide,
+                                  std::uint32_t state[5]);
+
+// Adds the candidates of `batch` (as sha1_dv_queue_candidates) to the
+// backlog; any full confirmations still waiting are run first. Returns and
+// writes as sha1_dv_check_batch for what had to be confirmed now.
+std::size_t sha1_dv_backlog_candidates(sha1_dv_backlog& backlog, sha1_dv_batch& batch,
+                                       const std::uint32_t (&candidates)[sha1_dv_batch_size],
+                                       std::size_t done, std::uint32_t state[5]);
+// Runs up to `confirmations` confirmations of sixteen lanes; when negative,
+// confirms every lane, as at the end of a call. Returns and writes as
+// sha1_dv_check_batch. (A transform may run them itself, beside its
+// rounds, through sha1_dv_backlog_next and sha1_dv_backlog_found.)
+std::size_t sha1_dv_backlog_run(sha1_dv_backlog& backlog, int confirmations,
+                                std::uint32_t state[5]);
+
 // Checks and empties the batch, whose last block is the `done`-th block a
 // transform has run in this call, and confirms its candidates with the form
 // `confirm`: those that fill the queue at once, the rest when the queue is

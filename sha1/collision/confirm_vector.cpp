@@ -31,6 +31,7 @@
 
 #if (defined(TORVANIX_SHA1_X86) || defined(TORVANIX_SHA1_ARM64)) && defined(__GNUC__)
 
+#include <cstring>
 #include <utility>
 
 #if defined(TORVANIX_SHA1_ARM64)
@@ -39,6 +40,7 @@
 
 #include "sha1/collision/differences.h"
 #include "sha1/collision/steps.h"
+#include "sha1/transform/shani_rounds.h"
 
 namespace {
 
@@ -115,15 +117,15 @@ TORVANIX_ALWAYS_INLINE bool any_set(const V& x)
     return any != 0;
 }
 
-// The lanes, of lanes_of<V> candidates with word rows `rows`, whose partner
-// collides with their block, one bit each.
+// Every lane's partner's state before step 65, from its block's state
+// before step 60 (see the top of this file), with the word rows and the
+// partners' 80 words.
 template <typename V>
-TORVANIX_ALWAYS_INLINE std::uint32_t colliding_lanes(const std::uint32_t* rows,
-                                                     const state<V>& before60, const state<V>& out)
+TORVANIX_ALWAYS_INLINE state<V> partner_before65(const std::uint32_t* rows,
+                                                 const std::uint32_t* partner,
+                                                 const state<V>& before60)
 {
     constexpr int lanes = lanes_of<V>;
-    std::uint32_t partner[80 * lanes];
-    expand_partner<V>(rows, partner, std::make_integer_sequence<int, 64>{});
     // Words 58..64 as each lane runs them (see sha1_dv_start_differences).
     V start_words[7];
     for (int i = 0; i < 7; ++i) {
@@ -155,7 +157,19 @@ TORVANIX_ALWAYS_INLINE std::uint32_t colliding_lanes(const std::uint32_t* rows,
     step_forward<62>(start, start_words[4]);
     step_forward<63>(start, start_words[5]);
     step_forward<64>(start, start_words[6]);
+    return start;
+}
 
+// The lanes, of lanes_of<V> candidates with word rows `rows`, whose partner
+// collides with their block, one bit each.
+template <typename V>
+TORVANIX_ALWAYS_INLINE std::uint32_t colliding_lanes(const std::uint32_t* rows,
+                                                     const state<V>& before60, const state<V>& out)
+{
+    constexpr int lanes = lanes_of<V>;
+    alignas(64) std::uint32_t partner[80 * lanes];
+    expand_partner<V>(rows, partner, std::make_integer_sequence<int, 64>{});
+    const state<V> start = partner_before65<V>(rows, partner, before60);
     const V differs = sha1_dv::final_differs<65>(start, partner, out);
     std::uint32_t lane_differs[lanes];
     store(lane_differs, differs);
@@ -206,6 +220,15 @@ TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE sixteen_lanes by_slot(const std::u
 {
     return reinterpret_cast<sixteen_lanes>(
         _mm512_maskz_permutexvar_epi32(0xFFFF, slots, _mm512_loadu_si512(row)));
+}
+
+// The same of five rows `stride` words apart.
+TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE state<sixteen_lanes> by_slot(const std::uint32_t* row,
+                                                                           int stride,
+                                                                           __m512i slots)
+{
+    return {by_slot(row, slots), by_slot(row + stride, slots), by_slot(row + 2 * stride, slots),
+            by_slot(row + 3 * stride, slots), by_slot(row + 4 * stride, slots)};
 }
 
 TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE state<eight_lanes> by_slot(
@@ -341,16 +364,15 @@ TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE __m512i by_vector(int r, __m512i v
 // slot, however many lanes share it (a block passes several vectors), and
 // each lane picks its slot's words and its vector's differences by a
 // permutation.
-TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE void sixteen_lanes_rows(const sha1_dv_queue& queue,
-                                                                      __m512i slots,
-                                                                      std::uint32_t* rows)
+TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE void sixteen_lanes_rows(
+    const std::uint8_t* const* block, int slot_count, const std::uint32_t* lane_vectors,
+    __m512i slots, std::uint32_t* rows)
 {
     const __m512i byte_swap = _mm512_set4_epi32(0x0C0D0E0F, 0x08090A0B, 0x04050607, 0x00010203);
     // Slot s's words; past the queue's slots, slot 0's again (no lane reads them).
     __m512i r[16];
     for (int s = 0; s < 16; ++s) {
-        r[s] = _mm512_shuffle_epi8(_mm512_loadu_si512(queue.block[s < queue.slots ? s : 0]),
-                                   byte_swap);
+        r[s] = _mm512_shuffle_epi8(_mm512_loadu_si512(block[s < slot_count ? s : 0]), byte_swap);
     }
     // (The shuffles and permutations are written masked with every lane set:
     // GCC's unmasked forms read an undefined vector it warns about.)
@@ -383,7 +405,7 @@ TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE void sixteen_lanes_rows(const sha1
             r[4 * j + m] = by_slot_row[j];
         }
     }
-    const __m512i vectors = _mm512_loadu_si512(queue.vector);
+    const __m512i vectors = _mm512_loadu_si512(lane_vectors);
     for (int w = 0; w < 16; ++w) {
         _mm512_storeu_si512(rows + 16 * w,
                             _mm512_xor_si512(_mm512_maskz_permutexvar_epi32(0xFFFF, slots, r[w]),
@@ -407,15 +429,162 @@ TORVANIX_TARGET_AVX512 std::uint32_t confirm_avx512(sha1_dv_queue& queue, int co
                ((std::uint32_t{1} << count) - 1);
     }
     pad(queue, count, 16);
-    std::uint32_t rows[word_rows * 16];
-    const __m512i slots = _mm512_loadu_si512(queue.slot);
-    sixteen_lanes_rows(queue, slots, rows);
-    return colliding_lanes<sixteen_lanes>(rows, by_slot(queue.before60, slots),
-                                          by_slot(queue.out, slots)) &
-           ((std::uint32_t{1} << count) - 1);
+    sha1_dv_sixteen lanes = {queue.vector,      {},           queue.block,       queue.slots,
+                             queue.before60[0], queue.out[0], sha1_dv_queue_size};
+    std::memcpy(lanes.slot, queue.slot, sizeof lanes.slot);
+    return sha1_dv_confirm_sixteen(lanes) & ((std::uint32_t{1} << count) - 1);
 }
 
 }  // namespace
+
+#if defined(TORVANIX_SHA1_HAVE_SHANI)
+
+namespace {
+
+using sixteen_state = state<sixteen_lanes>;
+
+// A confirmation of sixteen lanes, as sha1_dv_confirm_sixteen, in parts run
+// after the groups of four rounds of a block (rounds_beside below), in one
+// straight line of instructions with them, so that the parts fill the room
+// the rounds' chain of latencies leaves:
+// after group 0 the lanes' words and states are gathered, after groups 1
+// to 4 the partners' words expanded, sixteen each, after group 5 the steps
+// from 58 to 64 run (as in colliding_lanes), after groups 6 to 19 the
+// forty pairs of steps of the meet in the middle, two or three each
+// (sha1_dv::final_differs).
+struct sixteen_beside {
+    const sha1_dv_sixteen& lanes;
+    alignas(64) std::uint32_t rows[word_rows * 16];
+    alignas(64) std::uint32_t partner[80 * 16];
+    sixteen_state back;
+    sixteen_state forward;
+    sixteen_state out;
+    std::uint32_t collide = 0;
+
+    explicit sixteen_beside(const sha1_dv_sixteen& of) : lanes(of) {}
+
+    template <int J>
+    TORVANIX_TARGET_SHANI_AVX512 TORVANIX_ALWAYS_INLINE void after()
+    {
+        if constexpr (J == 0) {
+            const __m512i slots = _mm512_loadu_si512(lanes.slot);
+            sixteen_lanes_rows(lanes.block, lanes.slots, lanes.vector, slots, rows);
+            back = by_slot(lanes.before60, lanes.stride, slots);
+            out = by_slot(lanes.out, lanes.stride, slots);
+        } else if constexpr (J <= 4) {
+            expand<16 * J>(std::make_integer_sequence<int, 16>{});
+        } else if constexpr (J == 5) {
+            start_steps();
+        } else {
+            constexpr int from = first_pair(J);
+            meet<from>(std::make_integer_sequence<int, first_pair(J + 1) - from>{});
+        }
+    }
+
+    // Words From..From+15 from the sixteen before them (the first sixteen
+    // from the rows, copied).
+    template <int From, int... T>
+    TORVANIX_TARGET_SHANI_AVX512 TORVANIX_ALWAYS_INLINE void expand(
+        std::integer_sequence<int, T...>)
+    {
+        constexpr int n = 16;
+        sixteen_lanes w[32];
+        const std::uint32_t* before = From == 16 ? rows : partner + (From - 16) * n;
+        for (int t = 0; t < 16; ++t) {
+            w[t] = load<sixteen_lanes>(before + t * n);
+            if constexpr (From == 16) store(partner + t * n, w[t]);
+        }
+        ((w[16 + T] = rotl<1>(w[13 + T] ^ (w[8 + T] ^ w[2 + T] ^ w[T])),
+          store(partner + (From + T) * n, w[16 + T])),
+         ...);
+    }
+
+    // From the state before 60 in `back`, the state before 65 of every
+    // lane's partner, in both halves of the meet.
+    TORVANIX_TARGET_SHANI_AVX512 TORVANIX_ALWAYS_INLINE void start_steps()
+    {
+        back = partner_before65<sixteen_lanes>(rows, partner, back);
+        forward = back;
+    }
+
+    // The first of the pairs of the meet after group J (6 to 19), spread
+    // evenly.
+    static constexpr int first_pair(int j) { return (j - 6) * 40 / 14; }
+
+    // Pairs From.. of the meet: pair P is backward step 64 - P beside
+    // forward step 65 + P, or, from P = 15 on, step P - 15 from the
+    // chaining input the forward run needs. After the last, which lanes
+    // meet.
+    template <int From, int... N>
+    TORVANIX_TARGET_SHANI_AVX512 TORVANIX_ALWAYS_INLINE void meet(std::integer_sequence<int, N...>)
+    {
+        (pair<From + N>(), ...);
+        if constexpr (From + static_cast<int>(sizeof...(N)) == 40) {
+            const sixteen_lanes differs = (forward.a ^ back.a) | (forward.b ^ back.b) |
+                                          (forward.c ^ back.c) | (forward.d ^ back.d) |
+                                          (forward.e ^ back.e);
+            collide = _mm512_testn_epi32_mask(reinterpret_cast<__m512i>(differs),
+                                              reinterpret_cast<__m512i>(differs));
+        }
+    }
+
+    template <int P>
+    TORVANIX_TARGET_SHANI_AVX512 TORVANIX_ALWAYS_INLINE void pair()
+    {
+        constexpr int n = 16;
+        if constexpr (P == 15) {
+            forward = {out.a - forward.a, out.b - forward.b, out.c - forward.c, out.d - forward.d,
+                       out.e - forward.e};
+        }
+        constexpr int t = P < 15 ? 65 + P : P - 15;
+        step_backward<64 - P>(back, load<sixteen_lanes>(partner + (64 - P) * n));
+        step_forward<t>(forward, load<sixteen_lanes>(partner + t * n));
+    }
+};
+
+// The rounds of sha1_shani::compress<true, sha1_eight_vector_registers>,
+// each group of four followed by its part of `beside`'s confirmation.
+template <int... J>
+TORVANIX_TARGET_SHANI_AVX512 TORVANIX_ALWAYS_INLINE void rounds_beside(
+    std::integer_sequence<int, J...>, __m128i& abcd, __m128i& abcd_back, __m128i& e_first,
+    __m128i msg[4], sha1_shani::kept_for_check& kept, const std::uint8_t* data,
+    sixteen_beside& beside)
+{
+    const __m128i byte_swap = sha1_shani::byte_swap_mask();
+    ((sha1_shani::four_rounds<true, sha1_eight_vector_registers, J>(abcd, abcd_back, e_first, msg,
+                                                                    kept, data, byte_swap),
+      beside.template after<J>()),
+     ...);
+}
+
+}  // namespace
+
+TORVANIX_TARGET_SHANI_AVX512 sha1_shani::compressed_beside sha1_shani::compress_confirming(
+    __m128i abcd, __m128i e, const std::uint8_t* data, kept_for_check& kept,
+    const sha1_dv_sixteen& lanes)
+{
+    sixteen_beside beside(lanes);
+    const __m128i start[2] = {abcd, e};
+    __m128i abcd_back;
+    __m128i msg[4];
+    rounds_beside(std::make_integer_sequence<int, 20>{}, abcd, abcd_back, e, msg, kept, data,
+                  beside);
+    // As compress: E after round 80 is A four rounds earlier, rotated by 30.
+    e = _mm_sha1nexte_epu32(abcd_back, start[1]);
+    abcd = _mm_add_epi32(abcd, start[0]);
+    return {abcd, e, beside.collide};
+}
+
+#endif
+
+TORVANIX_TARGET_AVX512 std::uint32_t sha1_dv_confirm_sixteen(const sha1_dv_sixteen& lanes)
+{
+    alignas(64) std::uint32_t rows[word_rows * 16];
+    const __m512i slots = _mm512_loadu_si512(lanes.slot);
+    sixteen_lanes_rows(lanes.block, lanes.slots, lanes.vector, slots, rows);
+    return colliding_lanes<sixteen_lanes>(rows, by_slot(lanes.before60, lanes.stride, slots),
+                                          by_slot(lanes.out, lanes.stride, slots));
+}
 
 const sha1_dv_confirm_form sha1_dv_confirm_avx2 = {8, confirm_avx2};
 const sha1_dv_confirm_form sha1_dv_confirm_avx512 = {16, confirm_avx512, true};

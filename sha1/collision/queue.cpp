@@ -58,6 +58,27 @@ std::size_t drain(sha1_dv_queue& queue, const sha1_dv_confirm_form& form, std::u
 
 #if defined(TORVANIX_QUEUE_AVX512)
 
+// Writes a block's lanes, one per bit of `left`, from lane `l` on, with two
+// compressions of the vectors by mask bit and two stores of its slot `s`
+// (up to 32 lanes past `l`); returns the lane after them. (The compression
+// into memory is far slower than into a register here.)
+TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE int write_lanes(std::uint32_t* vector,
+                                                              std::uint32_t* slot, int l,
+                                                              std::uint32_t left, int s)
+{
+    const __m512i low = _mm512_loadu_si512(mask_bit_vector_words.v);
+    const __m512i high = _mm512_loadu_si512(mask_bit_vector_words.v + 16);
+    const auto low_bits = static_cast<__mmask16>(left);
+    const auto high_bits = static_cast<__mmask16>(left >> 16);
+    _mm512_storeu_si512(vector + l, _mm512_maskz_compress_epi32(low_bits, low));
+    _mm512_storeu_si512(vector + l + std::popcount(low_bits),
+                        _mm512_maskz_compress_epi32(high_bits, high));
+    const __m512i slots = _mm512_set1_epi32(s);
+    _mm512_storeu_si512(slot + l, slots);
+    _mm512_storeu_si512(slot + l + 16, slots);
+    return l + std::popcount(left);
+}
+
 // sha1_dv_queue_blocks for the sixteen-lane AVX-512 form: each block's
 // lanes are written with two compressions of the vectors by mask bit and
 // two stores of its slot, up to 32 lanes past the queue's count (the
@@ -69,24 +90,13 @@ TORVANIX_TARGET_AVX512 std::size_t queue_blocks_avx512(
     const sha1_dv_confirm_form& confirm, std::size_t first, bool last, std::uint32_t state[5])
 {
     constexpr int lanes = sha1_dv_queue_size;
-    const __m512i low = _mm512_loadu_si512(mask_bit_vector_words.v);
-    const __m512i high = _mm512_loadu_si512(mask_bit_vector_words.v + 16);
     for (; with != 0; with &= with - 1) {
         const int b = std::countr_zero(with);
         const std::uint32_t left = candidates[b];
         const std::size_t block_done = first + static_cast<std::size_t>(b);
         const int s =
             sha1_dv_queue_slot(queue, batch.before60[b], batch.block[b], batch.out[b], block_done);
-        int l = queue.count;
-        const auto low_bits = static_cast<__mmask16>(left);
-        const auto high_bits = static_cast<__mmask16>(left >> 16);
-        _mm512_storeu_si512(queue.vector + l, _mm512_maskz_compress_epi32(low_bits, low));
-        _mm512_storeu_si512(queue.vector + l + std::popcount(low_bits),
-                            _mm512_maskz_compress_epi32(high_bits, high));
-        const __m512i slot = _mm512_set1_epi32(s);
-        _mm512_storeu_si512(queue.slot + l, slot);
-        _mm512_storeu_si512(queue.slot + l + 16, slot);
-        l += std::popcount(left);
+        int l = write_lanes(queue.vector, queue.slot, queue.count, left, s);
         while (l >= lanes) {
             queue.count = lanes;
             if (const std::size_t upto = drain(queue, confirm, state)) return upto;
@@ -105,9 +115,147 @@ TORVANIX_TARGET_AVX512 std::size_t queue_blocks_avx512(
     return 0;
 }
 
+// Appends a batch's blocks' lanes and slots to the backlog, as
+// queue_blocks_avx512 does to a queue.
+TORVANIX_TARGET_AVX512 void backlog_blocks_avx512(
+    sha1_dv_backlog& backlog, sha1_dv_batch& batch,
+    const std::uint32_t (&candidates)[sha1_dv_batch_size], unsigned with, std::size_t first)
+{
+    int l = backlog.count;
+    int s = backlog.slots;
+    for (; with != 0; with &= with - 1, ++s) {
+        const int b = std::countr_zero(with);
+        const std::uint32_t left = candidates[b];
+        backlog.block[s] = batch.block[b];
+        for (int i = 0; i < 5; ++i) {
+            backlog.before60[i][s] = batch.before60[b][i];
+            backlog.out[i][s] = batch.out[b][i];
+        }
+        backlog.done[s] = first + static_cast<std::size_t>(b);
+        l = write_lanes(backlog.vector, backlog.slot, l, left, s);
+    }
+    backlog.count = l;
+    backlog.slots = s;
+}
+
 #endif
 
 }  // namespace
+
+#if defined(TORVANIX_QUEUE_AVX512)
+
+std::size_t sha1_dv_backlog_candidates(sha1_dv_backlog& backlog, sha1_dv_batch& batch,
+                                       const std::uint32_t (&candidates)[sha1_dv_batch_size],
+                                       std::size_t done, std::uint32_t state[5])
+{
+    const int count = batch.count;
+    batch.count = 0;
+    unsigned with = 0;
+    for (int b = 0; b < count; ++b) {
+        if (candidates[b] != 0) with |= 1u << b;
+    }
+    if (with == 0) return 0;
+    if (const int full = backlog.full()) {
+        if (const std::size_t upto = sha1_dv_backlog_run(backlog, full, state)) return upto;
+    }
+    // The lanes left, fewer than sixteen, and their slots to the front,
+    // once sixteen have been confirmed since the last time: before, the
+    // lanes and slots waiting are fewer than sixteen and the batch's fit
+    // after them.
+    if (backlog.head == 0) {
+        backlog_blocks_avx512(backlog, batch, candidates, with,
+                              done + 1 - static_cast<std::size_t>(count));
+        return 0;
+    }
+    const int h = backlog.head;
+    const int left = backlog.count - h;
+    const int s0 = left != 0 ? static_cast<int>(backlog.slot[h]) : backlog.slots;
+    for (int l = 0; l < left; ++l) {
+        backlog.vector[l] = backlog.vector[h + l];
+        backlog.slot[l] = backlog.slot[h + l] - static_cast<std::uint32_t>(s0);
+    }
+    for (int s = s0; s < backlog.slots; ++s) {
+        backlog.block[s - s0] = backlog.block[s];
+        for (int i = 0; i < 5; ++i) {
+            backlog.before60[i][s - s0] = backlog.before60[i][s];
+            backlog.out[i][s - s0] = backlog.out[i][s];
+        }
+        backlog.done[s - s0] = backlog.done[s];
+    }
+    backlog.slots -= s0;
+    backlog.count = left;
+    backlog.head = 0;
+    backlog_blocks_avx512(backlog, batch, candidates, with,
+                          done + 1 - static_cast<std::size_t>(count));
+    return 0;
+}
+
+sha1_dv_sixteen sha1_dv_backlog_next(sha1_dv_backlog& backlog)
+{
+    // The lanes' slots span at most sixteen from the first one's.
+    const int h = backlog.head;
+    const int s0 = static_cast<int>(backlog.slot[h]);
+    sha1_dv_sixteen lanes;
+    lanes.vector = backlog.vector + h;
+    for (int l = 0; l < sha1_dv_queue_size; ++l) {
+        lanes.slot[l] = backlog.slot[h + l] - static_cast<std::uint32_t>(s0);
+    }
+    lanes.block = backlog.block + s0;
+    lanes.slots = backlog.slots - s0;
+    lanes.before60 = backlog.before60[0] + s0;
+    lanes.out = backlog.out[0] + s0;
+    lanes.stride = sha1_dv_backlog_row;
+    backlog.head = h + sha1_dv_queue_size;
+    return lanes;
+}
+
+std::size_t sha1_dv_backlog_found(sha1_dv_backlog& backlog, std::uint32_t collide,
+                                  std::uint32_t state[5])
+{
+    if (collide == 0) return 0;
+    const std::uint32_t s =
+        backlog.slot[backlog.head - sha1_dv_queue_size + std::countr_zero(collide)];
+    for (int i = 0; i < 5; ++i) state[i] = backlog.out[i][s];
+    // Nothing after the attacked block is confirmed.
+    backlog.head = backlog.count;
+    return backlog.done[s];
+}
+
+std::size_t sha1_dv_backlog_run(sha1_dv_backlog& backlog, int confirmations, std::uint32_t state[5])
+{
+    for (; confirmations != 0 && backlog.full() != 0; --confirmations) {
+        const std::uint32_t collide = sha1_dv_confirm_sixteen(sha1_dv_backlog_next(backlog));
+        if (const std::size_t upto = sha1_dv_backlog_found(backlog, collide, state)) return upto;
+    }
+    const int h = backlog.head;
+    const int n = backlog.count - h;
+    if (confirmations >= 0 || n == 0) return 0;
+    // The last few, at the end of the call: the queue's form picks how to
+    // confirm so few.
+    const int s0 = static_cast<int>(backlog.slot[h]);
+    sha1_dv_queue queue;
+    for (int l = 0; l < n; ++l) {
+        queue.vector[l] = backlog.vector[h + l];
+        queue.slot[l] = backlog.slot[h + l] - static_cast<std::uint32_t>(s0);
+    }
+    queue.slots = backlog.slots - s0;
+    for (int s = 0; s < queue.slots; ++s) {
+        queue.block[s] = backlog.block[s0 + s];
+        for (int i = 0; i < 5; ++i) {
+            queue.before60[i][s] = backlog.before60[i][s0 + s];
+            queue.out[i][s] = backlog.out[i][s0 + s];
+        }
+    }
+    queue.count = n;
+    backlog.head = backlog.count;
+    const std::uint32_t collide = sha1_dv_confirm_avx512.confirm(queue, n);
+    if (collide == 0) return 0;
+    const std::uint32_t s = backlog.slot[h + std::countr_zero(collide)];
+    for (int i = 0; i < 5; ++i) state[i] = backlog.out[i][s];
+    return backlog.done[s];
+}
+
+#endif
 
 std::size_t sha1_dv_check_batch(sha1_dv_batch& batch, sha1_dv_batch_check check,
                                 const sha1_dv_confirm_form& confirm, std::size_t done, bool last,

@@ -33,6 +33,10 @@ typedef std::uint32_t eight_words __attribute__((vector_size(32)));
 struct form_avx512 {
     static constexpr int slices = 2 + sha1_dv::test_slices + 1;
     static constexpr const sha1_dv_confirm_form& confirm = sha1_dv_confirm_avx512;
+    // Candidates wait in a backlog, sixteen of them confirmed beside the
+    // rounds of each block after them, rather than as soon as sixteen are
+    // queued; not with eight vector registers, too few for both at once.
+    static constexpr bool overlap = !sha1_eight_vector_registers;
     // The rows are combined from the groups in registers where there are
     // enough of them: read back just after they were stored, the groups
     // would wait for the stores to complete.
@@ -83,6 +87,7 @@ struct form_avx512 {
 struct form_avx2 {
     static constexpr int slices = sha1_dv::test_slices + 1;
     static constexpr const sha1_dv_confirm_form& confirm = sha1_dv_confirm_avx2;
+    static constexpr bool overlap = false;
     static constexpr bool kept_at_once = true;
     struct scratch {
         __m128i even_groups[9];  // of the block waiting for its pair
@@ -174,6 +179,7 @@ struct form_gfni256 {
     static constexpr int half_slices = 1 + sha1_dv::test_slices;
     static constexpr int slices = 2 * half_slices + 1;
     static constexpr const sha1_dv_confirm_form& confirm = sha1_dv_confirm_avx2;
+    static constexpr bool overlap = false;
     static constexpr bool kept_at_once = true;
     struct scratch {
         sha1_dv_gfni256_rows rows;
@@ -221,6 +227,7 @@ typedef std::uint32_t four_words __attribute__((vector_size(16)));
 struct form_sse {
     static constexpr int slices = sha1_dv::test_slices + 1;
     static constexpr const sha1_dv_confirm_form& confirm = sha1_dv_confirm_ssse3;
+    static constexpr bool overlap = false;
     static constexpr bool kept_at_once = true;
     struct scratch {
         four_words parities[4][32];

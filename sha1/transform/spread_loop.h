@@ -11,7 +11,9 @@
 // later); `slice<K>`, which runs slice K and, the last, writes the
 // candidates and says whether there are any; `confirm`, the confirmation's
 // form; `kept_at_once`, whether the rounds store the values the check keeps
-// as soon as they are made.
+// as soon as they are made; `overlap`, whether candidates wait in a backlog
+// (sha1_dv_backlog), confirmed a few at a time after each block rather than
+// all of a batch's at once.
 // (No include guard: meant to be included more than once.)
 
 // A batch, and its check while it runs. The states the confirmation starts
@@ -28,12 +30,28 @@ struct spread_batch {
     std::size_t done;  // blocks of the call compressed up to its last one
 };
 
+// For the forms without a backlog: nothing waits there.
+struct no_backlog {
+    int full() const { return 0; }
+};
+inline std::size_t sha1_dv_backlog_run(no_backlog&, int, std::uint32_t*) { return 0; }
+inline sha1_dv_sixteen sha1_dv_backlog_next(no_backlog&) { return {}; }
+inline std::size_t sha1_dv_backlog_found(no_backlog&, std::uint32_t, std::uint32_t*) { return 0; }
+inline std::size_t sha1_dv_backlog_candidates(no_backlog&, sha1_dv_batch&,
+                                              const std::uint32_t (&)[sha1_dv_batch_size],
+                                              std::size_t, std::uint32_t*)
+{
+    return 0;
+}
+using backlog_type = std::conditional_t<form::overlap, sha1_dv_backlog, no_backlog>;
+
 // Slice K of `b`'s check; the last one queues the candidates, confirming
-// them when the queue is full, and returns what sha1_dv_queue_candidates
-// returns.
+// them when the queue is full (or adds them to the backlog), and returns
+// what sha1_dv_queue_candidates returns.
 template <int K>
 TORVANIX_ALWAYS_INLINE TORVANIX_SPREAD_TARGET std::size_t run_slice(spread_batch& b,
                                                                     sha1_dv_queue& queue,
+                                                                    backlog_type& backlog,
                                                                     std::uint32_t state[5])
 {
     if (!form::template slice<K>(b.batch, b.scratch, b.candidates)) {
@@ -49,29 +67,31 @@ TORVANIX_ALWAYS_INLINE TORVANIX_SPREAD_TARGET std::size_t run_slice(spread_batch
         b.batch.before60[k][4] = std::rotl(before56[0], 30);
         store(b.batch.out[k], b.abcd_out[k], b.e_out[k]);
     }
-    return sha1_dv_queue_candidates(queue, b.batch, b.candidates, form::confirm, b.done, false,
-                                    state);
+    if constexpr (form::overlap) {
+        return sha1_dv_backlog_candidates(backlog, b.batch, b.candidates, b.done, state);
+    } else {
+        return sha1_dv_queue_candidates(queue, b.batch, b.candidates, form::confirm, b.done, false,
+                                        state);
+    }
 }
 
 // Slice K of `b`'s check, for K known only at run time.
 template <int... K>
 TORVANIX_ALWAYS_INLINE TORVANIX_SPREAD_TARGET std::size_t check_slice_at(
-    int k, spread_batch& b, sha1_dv_queue& queue, std::uint32_t state[5],
+    int k, spread_batch& b, sha1_dv_queue& queue, backlog_type& backlog, std::uint32_t state[5],
     std::integer_sequence<int, K...>)
 {
     std::size_t upto = 0;
-    (void)((k == K ? (upto = run_slice<K>(b, queue, state), true) : false) || ...);
+    (void)((k == K ? (upto = run_slice<K>(b, queue, backlog, state), true) : false) || ...);
     return upto;
 }
 
-// Compresses one block and adds it to `filling`.
-TORVANIX_ALWAYS_INLINE TORVANIX_SPREAD_TARGET void compress_into(__m128i& abcd, __m128i& e,
-                                                                 kept_for_check& kept,
-                                                                 spread_batch& filling,
-                                                                 const std::uint8_t* data,
-                                                                 const __m128i& byte_swap)
+// Adds the block just compressed to `filling`.
+TORVANIX_ALWAYS_INLINE TORVANIX_SPREAD_TARGET void add_block(__m128i abcd, __m128i e,
+                                                             kept_for_check& kept,
+                                                             spread_batch& filling,
+                                                             const std::uint8_t* data)
 {
-    compress<true, form::kept_at_once>(abcd, e, data, kept, byte_swap);
     form::add_columns(kept.groups, filling.batch, filling.scratch);
     const int k = filling.batch.count;
     filling.abcd56[k] = kept.abcd[0];
@@ -92,6 +112,7 @@ TORVANIX_SPREAD_TARGET sha1_blocks_done run(std::uint32_t state[5], const std::u
     spread_batch batches[2];
     // Candidates of both batches wait here for a vector's worth.
     sha1_dv_queue queue;
+    backlog_type backlog;
     spread_batch* filling = &batches[0];
     spread_batch* checking = &batches[1];
     // Slices of `checking`'s check still to run: from `next_slice` on.
@@ -99,10 +120,24 @@ TORVANIX_SPREAD_TARGET sha1_blocks_done run(std::uint32_t state[5], const std::u
     constexpr auto all_slices = std::make_integer_sequence<int, form::slices>{};
     static_assert(form::slices <= sha1_dv_batch_size, "a check ends within the next batch");
     for (std::size_t done = 0; done < blocks; ++done) {
-        compress_into(abcd, e, kept, *filling, data + 64 * done, byte_swap);
+        // Where the backlog holds sixteen lanes, they are confirmed beside
+        // the block's rounds.
+        if (backlog.full() != 0) {
+            const auto c = sha1_shani::compress_confirming(abcd, e, data + 64 * done, kept,
+                                                           sha1_dv_backlog_next(backlog));
+            abcd = c.abcd;
+            e = c.e;
+            add_block(abcd, e, kept, *filling, data + 64 * done);
+            if (const std::size_t attacked = sha1_dv_backlog_found(backlog, c.collide, state)) {
+                return {attacked, true};
+            }
+        } else {
+            compress<true, form::kept_at_once>(abcd, e, data + 64 * done, kept, byte_swap);
+            add_block(abcd, e, kept, *filling, data + 64 * done);
+        }
         if (next_slice < form::slices) {
             if (const std::size_t attacked =
-                    check_slice_at(next_slice++, *checking, queue, state, all_slices)) {
+                    check_slice_at(next_slice++, *checking, queue, backlog, state, all_slices)) {
                 return {attacked, true};
             }
         }
@@ -117,7 +152,7 @@ TORVANIX_SPREAD_TARGET sha1_blocks_done run(std::uint32_t state[5], const std::u
     // What is left of the last full batch's check, then the blocks after it.
     for (; next_slice < form::slices; ++next_slice) {
         if (const std::size_t attacked =
-                check_slice_at(next_slice, *checking, queue, state, all_slices)) {
+                check_slice_at(next_slice, *checking, queue, backlog, state, all_slices)) {
             return {attacked, true};
         }
     }
@@ -126,10 +161,13 @@ TORVANIX_SPREAD_TARGET sha1_blocks_done run(std::uint32_t state[5], const std::u
         filling->done = blocks;
         for (int k = 0; k < form::slices; ++k) {
             if (const std::size_t attacked =
-                    check_slice_at(k, *filling, queue, state, all_slices)) {
+                    check_slice_at(k, *filling, queue, backlog, state, all_slices)) {
                 return {attacked, true};
             }
         }
+    }
+    if (const std::size_t attacked = sha1_dv_backlog_run(backlog, -1, state)) {
+        return {attacked, true};
     }
     if (const std::size_t attacked = sha1_dv_drain_queue(queue, form::confirm, state)) {
         return {attacked, true};

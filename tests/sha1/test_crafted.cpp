@@ -161,23 +161,30 @@ TEST(CraftedBlocks, EveryTransformAgreesWithPortable)
 }
 
 // A block that completes an attack, followed in its batch by crafted
-// blocks: every transform stops right after it.
+// blocks, or by random blocks to the end of its batch and then crafted
+// ones (its few candidates then wait for the next batch's): every
+// transform stops right after it.
 TEST(CraftedBlocks, AttackBeforeCraftedBlocksStopsThere)
 {
     const bytes pool = crafted_pool();
     const bytes prefix(shattered_1, shattered_1 + 320);  // the attack ends in block 4
-    for (std::size_t crafted_count : {1, 12, 20, 40}) {
-        SCOPED_TRACE(crafted_count);
-        bytes input = prefix;
-        input.insert(input.end(), pool.begin(),
-                     pool.begin() + static_cast<std::ptrdiff_t>(64 * crafted_count));
-        for (std::size_t offset : {0, 1}) {
-            const std::vector<sha1_blocks_done> calls = expect_all_agree(input, offset);
-            ASSERT_GE(calls.size(), 2u);
-            EXPECT_EQ(calls[0].blocks, 5u);
-            EXPECT_TRUE(calls[0].attacked);
-            EXPECT_EQ(calls[1].blocks, crafted_count);
-            EXPECT_FALSE(calls[1].attacked);
+    std::mt19937 random(5);
+    for (std::size_t gap : {0, 11}) {
+        for (std::size_t crafted_count : {1, 12, 20, 40}) {
+            SCOPED_TRACE(::testing::Message() << gap << " random, " << crafted_count);
+            bytes input = prefix;
+            const bytes between = random_bytes(random, 64 * gap);
+            input.insert(input.end(), between.begin(), between.end());
+            input.insert(input.end(), pool.begin(),
+                         pool.begin() + static_cast<std::ptrdiff_t>(64 * crafted_count));
+            for (std::size_t offset : {0, 1}) {
+                const std::vector<sha1_blocks_done> calls = expect_all_agree(input, offset);
+                ASSERT_GE(calls.size(), 2u);
+                EXPECT_EQ(calls[0].blocks, 5u);
+                EXPECT_TRUE(calls[0].attacked);
+                EXPECT_EQ(calls[1].blocks, gap + crafted_count);
+                EXPECT_FALSE(calls[1].attacked);
+            }
         }
     }
 }
