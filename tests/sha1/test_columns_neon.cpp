@@ -29,9 +29,9 @@ void expect_columns_match(const std::vector<schedule_words>& blocks, int count)
             for (int j = 9; j <= 16; ++j) {
                 std::memcpy(four.group(four.blocks[b], j), &blocks[first + b][4 * (j - 8)], 16);
             }
-            four.w35[b] = blocks[first + b][sha1_dv::first_word - 32];
+            std::memcpy(four.group8[b], &blocks[first + b][0], 16);
         }
-        for (int b = 0; b < 4; ++b) sha1_dv::split_bytes(four, b);
+        sha1_dv::split_bytes(four);
         uint32x4_t vectors[sha1_dv::column_count];
         sha1_dv::columns_of_four(four, vectors);
         std::uint32_t columns[sha1_dv::column_count][4];
