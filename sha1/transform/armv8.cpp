@@ -37,42 +37,6 @@ struct kept_states {
     std::uint32_t e60;
 };
 
-// Stores at constant offsets from a base register, each made where it
-// stands among the rounds, where the compiler has them; plain C++ stores
-// elsewhere.
-template <std::size_t Offset>
-TORVANIX_ALWAYS_INLINE void store_q(void* base, uint32x4_t a)
-{
-#if defined(TORVANIX_STORE_Q)
-    TORVANIX_STORE_Q(base, Offset, a);
-#else
-    vst1q_u32(reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(base) + Offset), a);
-#endif
-}
-
-template <std::size_t Offset>
-TORVANIX_ALWAYS_INLINE void store_q_pair(void* base, uint32x4_t a, uint32x4_t b)
-{
-#if defined(TORVANIX_STORE_Q_PAIR)
-    TORVANIX_STORE_Q_PAIR(base, Offset, a, b);
-#else
-    store_q<Offset>(base, a);
-    store_q<Offset + 16>(base, b);
-#endif
-}
-
-template <std::size_t Offset>
-TORVANIX_ALWAYS_INLINE void store_s_pair(void* base, std::uint32_t a, std::uint32_t b)
-{
-#if defined(TORVANIX_STORE_S_PAIR)
-    TORVANIX_STORE_S_PAIR(base, Offset, a, b);
-#else
-    std::uint32_t* to = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(base) + Offset);
-    to[0] = a;
-    to[1] = b;
-#endif
-}
-
 // What the collision check keeps of block B of four (B < 0: nothing): its
 // message groups 8 to 16 (W[32..67]), stored where the columns read them,
 // and its states, all at fixed offsets from the four blocks' places and
@@ -96,13 +60,13 @@ TORVANIX_ALWAYS_INLINE void four_rounds(uint32x4_t& abcd, std::uint32_t& e, uint
     constexpr std::size_t odd = groups + offsetof(four::groups, odd);
     constexpr std::size_t even = groups + offsetof(four::groups, even);
     if constexpr (B >= 0 && J == 8) {
-        store_q<offsetof(four, group8) + 16 * B>(kept.four, w[0]);
+        sha1_dv::store_q<offsetof(four, group8) + 16 * B>(kept.four, w[0]);
     } else if constexpr (B >= 0 && (J == 9 || J == 13)) {
         // Groups J..J + 3 are in the ring now: J and J + 2 are neighbours
         // in the odd run, J + 1 and J + 3 in the even one.
         constexpr std::size_t at = J == 9 ? 0 : 32;
-        store_q_pair<odd + at>(kept.four, w[J % 4], w[(J + 2) % 4]);
-        store_q_pair<even + at>(kept.four, w[(J + 1) % 4], w[(J + 3) % 4]);
+        sha1_dv::store_q_pair<odd + at>(kept.four, w[J % 4], w[(J + 2) % 4]);
+        sha1_dv::store_q_pair<even + at>(kept.four, w[(J + 1) % 4], w[(J + 3) % 4]);
     }
     const uint32x4_t wk = vaddq_u32(w[J % 4], k[J / 5]);
     // E four rounds on is A now, rotated by 30.
@@ -126,8 +90,8 @@ TORVANIX_ALWAYS_INLINE void four_rounds(uint32x4_t& abcd, std::uint32_t& e, uint
         static_assert(offsetof(kept_states, abcd60) == offsetof(kept_states, abcd_in) + 16 &&
                           offsetof(kept_states, e60) == offsetof(kept_states, e_in) + 4,
                       "each pair of states side by side, as the paired stores write them");
-        store_q_pair<at + offsetof(kept_states, abcd_in)>(kept.states, kept.abcd_in, abcd);
-        store_s_pair<at + offsetof(kept_states, e_in)>(kept.states, kept.e_in, e);
+        sha1_dv::store_q_pair<at + offsetof(kept_states, abcd_in)>(kept.states, kept.abcd_in, abcd);
+        sha1_dv::store_s_pair<at + offsetof(kept_states, e_in)>(kept.states, kept.e_in, e);
     }
 }
 

@@ -29,6 +29,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "sha1/collision/collision.h"
 #include "sha1/target.h"
@@ -39,6 +40,41 @@ namespace sha1_dv {
 // first, as a little-endian processor lays the lanes out.
 static_assert(std::endian::native == std::endian::little,
               "NEON columns assume little-endian lanes");
+
+// Stores at constant offsets from a base register, each made where it
+// stands among the code around it, where the compiler has them; plain C++
+// stores elsewhere. V is a 128-bit vector type.
+template <std::size_t Offset, typename V>
+TORVANIX_ALWAYS_INLINE void store_q(void* base, V a)
+{
+#if defined(TORVANIX_STORE_Q)
+    TORVANIX_STORE_Q(base, Offset, a);
+#else
+    std::memcpy(static_cast<std::uint8_t*>(base) + Offset, &a, sizeof a);
+#endif
+}
+
+template <std::size_t Offset, typename V>
+TORVANIX_ALWAYS_INLINE void store_q_pair(void* base, V a, V b)
+{
+#if defined(TORVANIX_STORE_Q_PAIR)
+    TORVANIX_STORE_Q_PAIR(base, Offset, a, b);
+#else
+    store_q<Offset>(base, a);
+    store_q<Offset + 16>(base, b);
+#endif
+}
+
+template <std::size_t Offset>
+TORVANIX_ALWAYS_INLINE void store_s_pair(void* base, std::uint32_t a, std::uint32_t b)
+{
+#if defined(TORVANIX_STORE_S_PAIR)
+    TORVANIX_STORE_S_PAIR(base, Offset, a, b);
+#else
+    const std::uint32_t pair[2] = {a, b};
+    std::memcpy(static_cast<std::uint8_t*>(base) + Offset, pair, sizeof pair);
+#endif
+}
 
 // What four blocks keep for their columns: each block's odd and even
 // message groups (groups 9, 11, 13, 15 and 10, 12, 14, 16, W[36..67],
@@ -62,28 +98,41 @@ struct neon_four_blocks {
     }
 };
 
-// The low and top bytes of the four blocks' runs of groups, byte 4g + r for
-// row r + 1 of eighth g (odd run) or row r + 5 (even run, with row 8 for row
-// 0 of the next eighth). The runs are read in the order they lie in, from
-// one pointer stepped past each (the de-interleaving load takes no offset).
-TORVANIX_ALWAYS_INLINE void split_bytes(neon_four_blocks& four)
+// The runs of groups of blocks B and B + 1, from `run` on, split into their
+// low and top bytes (byte 4g + r for row r + 1 of eighth g of the odd run,
+// row r + 5 of the even run, with row 8 for row 0 of the next eighth). The
+// two blocks' bytes of each kind lie side by side and go out in one paired
+// store. The runs are read in the order they lie in, from one pointer
+// stepped past each (the de-interleaving load takes no offset).
+template <int B>
+TORVANIX_ALWAYS_INLINE void split_two(neon_four_blocks& four, const std::uint8_t*& run)
 {
     using kind = neon_four_blocks;
-    const std::uint8_t* run = reinterpret_cast<const std::uint8_t*>(four.blocks);
+    const auto next_run = [&run] {
+        const uint8x16x4_t bytes = vld4q_u8(run);
+        run += 64;
+        TORVANIX_STEPPED(run);
+        return bytes;
+    };
+    const uint8x16x4_t odd = next_run();
+    const uint8x16x4_t even = next_run();
+    const uint8x16x4_t next_odd = next_run();
+    const uint8x16x4_t next_even = next_run();
+    constexpr std::size_t at = offsetof(kind, bytes) + 16 * B;
+    store_q_pair<at + 64 * kind::low_1to4>(&four, odd.val[0], next_odd.val[0]);
+    store_q_pair<at + 64 * kind::top_1to4>(&four, odd.val[3], next_odd.val[3]);
+    store_q_pair<at + 64 * kind::low_5to8>(&four, even.val[0], next_even.val[0]);
+    store_q_pair<at + 64 * kind::top_5to8>(&four, even.val[3], next_even.val[3]);
+}
+
+// The same for the four blocks.
+TORVANIX_ALWAYS_INLINE void split_bytes(neon_four_blocks& four)
+{
     static_assert(sizeof(four.blocks) == 4 * 128 && offsetof(neon_four_blocks::groups, even) == 64,
                   "the four blocks' runs of groups side by side, odd run first");
-    for (int b = 0; b < 4; ++b) {
-        const uint8x16x4_t odd = vld4q_u8(run);
-        run += 64;
-        TORVANIX_STEPPED(run);
-        const uint8x16x4_t even = vld4q_u8(run);
-        run += 64;
-        TORVANIX_STEPPED(run);
-        vst1q_u8(four.bytes[kind::low_1to4][b], odd.val[0]);
-        vst1q_u8(four.bytes[kind::top_1to4][b], odd.val[3]);
-        vst1q_u8(four.bytes[kind::low_5to8][b], even.val[0]);
-        vst1q_u8(four.bytes[kind::top_5to8][b], even.val[3]);
-    }
+    const std::uint8_t* run = reinterpret_cast<const std::uint8_t*>(four.blocks);
+    split_two<0>(four, run);
+    split_two<2>(four, run);
 }
 
 // One transposition stage between rows a and b = a + Distance, one side at
