@@ -163,8 +163,9 @@ struct chaining_value {
     std::uint32_t e;
 };
 
-// The same for the first `n` (1 to 3) of four, at the end of a call: out of
-// line, so that the four blocks' code has no branches between its blocks.
+// The same for the first `n` (1 to 3) of four, at the start of a call's last
+// batch: out of line, so that the four blocks' code has no branches between
+// its blocks.
 // (All by value: a variable whose address a called function takes lives in
 // memory, where every store of the check would make the compiler store
 // and read it again.)
@@ -192,8 +193,7 @@ struct detecting {
 
 // The candidate test of the four blocks just compressed, at `at` in the
 // batch: bit `at + b` set where block b has candidates, whose masks alone
-// are stored. (After a last four of fewer blocks, the lanes past them hold
-// earlier blocks: the caller drops their bits.)
+// are stored.
 TORVANIX_ALWAYS_INLINE unsigned test_four(detecting& d, int at)
 {
     static_assert((sha1_dv::neon::columns_read(0) & ~sha1_dv::early_columns) == 0,
@@ -207,6 +207,35 @@ TORVANIX_ALWAYS_INLINE unsigned test_four(detecting& d, int at)
     return lanes << at;
 }
 
+// The same for the first `n` (1 to 3) blocks of a batch, the others' lanes
+// holding blocks of an earlier batch: out of line, as it runs at most once
+// a call.
+TORVANIX_NEVER_INLINE unsigned test_fewer(detecting& d, int n)
+{
+    return test_four(d, 0) & ((1u << n) - 1);
+}
+
+// Block B's states and place, for the confirmation, into the batch.
+template <int B>
+TORVANIX_ALWAYS_INLINE void copy_to_batch(detecting& d, const std::uint8_t* first)
+{
+    sha1_dv_batch& batch = d.batch;
+    vst1q_u32(batch.before60[B], d.states[B].abcd60);
+    batch.before60[B][4] = d.states[B].e60;
+    vst1q_u32(batch.out[B], d.states[B + 1].abcd_in);
+    batch.out[B][4] = d.states[B + 1].e_in;
+    batch.block[B] = first + 64 * B;
+}
+
+// The same for the blocks whose bit is set in `with`, block by block in
+// straight code, where every place is at a fixed offset.
+template <int... B>
+TORVANIX_ALWAYS_INLINE void copy_to_batch(detecting& d, const std::uint8_t* first, unsigned with,
+                                          std::integer_sequence<int, B...>)
+{
+    ((with >> B & 1 ? copy_to_batch<B>(d, first) : void()), ...);
+}
+
 // Queues the candidates of the batch's `count` blocks, from `first` on
 // (bit b of `with` set where block b has some), and confirms what fills
 // the queue, or all of it when `last`: how many blocks of the call run up
@@ -217,14 +246,7 @@ TORVANIX_NEVER_INLINE std::size_t queue_batch(detecting& d, const std::uint8_t* 
                                               std::uint32_t state[5])
 {
     sha1_dv_batch& batch = d.batch;
-    for (unsigned left = with; left != 0; left &= left - 1) {
-        const int b = std::countr_zero(left);
-        vst1q_u32(batch.before60[b], d.states[b].abcd60);
-        batch.before60[b][4] = d.states[b].e60;
-        vst1q_u32(batch.out[b], d.states[b + 1].abcd_in);
-        batch.out[b][4] = d.states[b + 1].e_in;
-        batch.block[b] = first + 64 * b;
-    }
+    copy_to_batch(d, first, with, std::make_integer_sequence<int, sha1_dv_batch_size>{});
     batch.count = count;
     return sha1_dv_queue_blocks(batch.queue, batch, d.candidates, with, sha1_dv_confirm_neon, done,
                                 last, state);
@@ -257,31 +279,32 @@ sha1_blocks_done run(std::uint32_t state[5], const std::uint8_t* data, std::size
                                                                  : sha1_dv_batch_size;
             unsigned with = 0;
             kept_for_check kept = {four, d.states, {}, 0};
-            // Four blocks at a time, then those left.
-            for (int at = 0; at < count; at += 4) {
-                if (count - at >= 4) {
-                    uint32x4_t k[4];
-                    reload_round_constants(k);
-                    compress_four(kept, abcd, e, data, k, std::make_integer_sequence<int, 4>{});
-                    kept.states += 4;
-                    data += 4 * 64;
-                } else {
-                    const int n = count - at;
-                    const chaining_value h = compress_fewer(kept, {abcd, e}, data, n);
-                    abcd = h.abcd;
-                    e = h.e;
-                    kept.states += n;
-                    data += 64 * n;
-                }
+            // A batch whose count is not a multiple of four (the call's last)
+            // starts with the blocks over, tested out of line; then four
+            // blocks at a time, with no test of how many are left.
+            int at = count % 4;
+            if (at != 0) {
+                const chaining_value h = compress_fewer(kept, {abcd, e}, data, at);
+                abcd = h.abcd;
+                e = h.e;
+                kept.states += at;
+                data += 64 * at;
+                with = test_fewer(d, at);
+            }
+            for (; at < count; at += 4) {
+                uint32x4_t k[4];
+                reload_round_constants(k);
+                compress_four(kept, abcd, e, data, k, std::make_integer_sequence<int, 4>{});
+                kept.states += 4;
+                data += 4 * 64;
                 with |= test_four(d, at);
             }
-            with &= (1u << count) - 1;
-            // The state after the batch's last block.
-            kept.states->abcd_in = abcd;
-            kept.states->e_in = e;
             done += static_cast<std::size_t>(count);
             const bool last = done == blocks;
             if (with != 0 || (last && d.batch.queue.count != 0)) {
+                // The state after the batch's last block.
+                kept.states->abcd_in = abcd;
+                kept.states->e_in = e;
                 if (const std::size_t upto =
                         queue_batch(d, first, count, with, done, last, state)) {
                     return {upto, true};
