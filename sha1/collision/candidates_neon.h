@@ -243,7 +243,12 @@ TORVANIX_ALWAYS_INLINE void add_chunk(const uint32x4_t (&columns)[column_count],
                                       const std::uint32_t (*masks)[4], std::uint32_t open,
                                       uint32x4_t& failures)
 {
-    if ((open & staged.chunk_mask[Pass]) != 0) {
+    // (Hidden from the optimizer, a chunk's vectors stay in a register
+    // from one call to the next in a caller's loop, where most of them
+    // would be built again, for lack of an immediate form, every time.)
+    std::uint32_t chunk = staged.chunk_mask[Pass];
+    TORVANIX_OPAQUE(chunk);
+    if ((open & chunk) != 0) {
         failures = vorrq_u32(failures, pass_failures<Pass>(columns, masks));
     }
 }
@@ -298,7 +303,10 @@ TORVANIX_ALWAYS_INLINE unsigned candidates_of_four(const uint32x4_t (&columns)[c
     const uint32x4_t candidates = vmvnq_u32(failures);
     vst1q_u32(out, candidates);
     alignas(16) static constexpr std::uint32_t lane_bits[4] = {1, 2, 4, 8};
-    return vaddvq_u32(vandq_u32(vtstq_u32(candidates, candidates), vld1q_u32(lane_bits)));
+    // (The table's address, hidden, stays in a register the same way.)
+    const std::uint32_t* bits = lane_bits;
+    TORVANIX_OPAQUE(bits);
+    return vaddvq_u32(vandq_u32(vtstq_u32(candidates, candidates), vld1q_u32(bits)));
 }
 
 // The same with every column there at the start.
