@@ -70,14 +70,35 @@
 // barrier and gets the plain expression.
 #define TORVANIX_OPAQUE(x) __asm__("" : "+r"(x))
 #if defined(__aarch64__)
-// Two 128-bit values and then two 32-bit values, all in vector registers,
-// stored side by side from `to` on with two instructions, where GCC would
-// schedule the four stores of values ready at different times apart.
-#define TORVANIX_STORE_STATES(to, a0, a1, e0, e1)           \
-    __asm__("stp %q1, %q2, [%0]\n\tstp %s3, %s4, [%0, #32]" \
-            :                                               \
-            : "r"(to), "w"(a0), "w"(a1), "w"(e0), "w"(e1)   \
-            : "memory")
+// Stores of values in vector registers (128-bit ones, a pair of them, or a
+// pair of 32-bit ones) at a constant offset from `base`. As volatile asm
+// they stay where they stand among the rounds instead of being scheduled
+// after them, so the rounds overwrite the registers they read without
+// copying them first, and a pair goes out in one instruction where GCC
+// would store its two values apart.
+#define TORVANIX_STORE_Q(base, offset, a) \
+    __asm__ volatile("str %q1, [%0, %2]" : : "r"(base), "w"(a), "n"(offset) : "memory")
+#define TORVANIX_STORE_Q_PAIR(base, offset, a, b)                                        \
+    __asm__ volatile("stp %q1, %q2, [%0, %3]" : : "r"(base), "w"(a), "w"(b), "n"(offset) \
+                     : "memory")
+#define TORVANIX_STORE_S_PAIR(base, offset, a, b)                                        \
+    __asm__ volatile("stp %s1, %s2, [%0, %3]" : : "r"(base), "w"(a), "w"(b), "n"(offset) \
+                     : "memory")
+// Makes the compiler take pointer `p` as changed at this point of the code.
+// Stepped past each of a run of loads, it stays one register that the loads
+// step on as they go (post-indexed), where the compiler would keep an
+// address register for each load or compute each address anew.
+#define TORVANIX_STEPPED(p) __asm__ volatile("" : "+r"(p))
+// Makes the compiler take the eight vectors v[0..7] as changed at this point
+// of the code, with memory: what makes them runs before it and what reads
+// them after it, and no load moves above it. It keeps the compiler from
+// loading everything at once and then running out of registers.
+#define TORVANIX_SEQUENCE_8(v)                                                          \
+    __asm__ volatile(""                                                                \
+                     : "+w"(v[0]), "+w"(v[1]), "+w"(v[2]), "+w"(v[3]), "+w"(v[4]), "+w"(v[5]), \
+                       "+w"(v[6]), "+w"(v[7])                                             \
+                     :                                                                 \
+                     : "memory")
 #endif
 // GCC and Clang have generic vector types and give vector types, NEON's
 // among them, the arithmetic and bitwise operators of their elements, which
@@ -86,6 +107,11 @@
 #define TORVANIX_SHA1_HAVE_VECTOR_TYPES 1
 #include <cstdint>
 typedef std::uint32_t sha1_sixteen_words __attribute__((vector_size(64)));
+#endif
+
+#if !defined(TORVANIX_STEPPED)
+#define TORVANIX_STEPPED(p) ((void)0)
+#define TORVANIX_SEQUENCE_8(v) ((void)0)
 #endif
 
 // Whether every processor this build runs on has 128-bit vector registers

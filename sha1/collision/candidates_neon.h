@@ -243,7 +243,12 @@ TORVANIX_ALWAYS_INLINE void add_chunk(const uint32x4_t (&columns)[column_count],
                                       const std::uint32_t (*masks)[4], std::uint32_t open,
                                       uint32x4_t& failures)
 {
-    if ((open & staged.chunk_mask[Pass]) != 0) {
+    // (Hidden from the optimizer, a chunk's vectors stay in a register
+    // from one call to the next in a caller's loop, where most of them
+    // would be built again, for lack of an immediate form, every time.)
+    std::uint32_t chunk = staged.chunk_mask[Pass];
+    TORVANIX_OPAQUE(chunk);
+    if ((open & chunk) != 0) {
         failures = vorrq_u32(failures, pass_failures<Pass>(columns, masks));
     }
 }
@@ -256,13 +261,31 @@ TORVANIX_ALWAYS_INLINE void add_chunks(const uint32x4_t (&columns)[column_count]
     (add_chunk<Pass + 1>(columns, masks, open, failures), ...);
 }
 
+// The columns pass P reads, bit c for column c.
+constexpr std::uint32_t columns_read(int pass)
+{
+    std::uint32_t read = 0;
+    for (int r = staged.pass_first_run[pass]; r < staged.pass_first_run[pass + 1]; ++r) {
+        for (int c = staged.runs[r].first; c < staged.runs[r].first + staged.runs[r].count; ++c) {
+            for (int k = 0; k < staged.classes[c].count; ++k) {
+                const family f =
+                    plan.families[plan.terms[staged.term_list[staged.classes[c].first + k]].family];
+                read |= 1u << column_of(f.i) | 1u << column_of(f.j);
+            }
+        }
+    }
+    return read;
+}
+
 // The candidate masks of four blocks from their columns (lane b: block b),
 // into out[0..3]; returns the lanes whose mask is not zero, bit b for lane b.
 // Without `Always`, out is left as it was when every mask is zero (for a
-// caller that reads only the lanes returned).
-template <bool Always = true>
+// caller that reads only the lanes returned). The columns the first pass
+// reads (columns_read(0)) must be there at the start; `other_columns()` is
+// called to make the rest only if the first pass leaves some vector open.
+template <bool Always = true, typename Rest>
 TORVANIX_ALWAYS_INLINE unsigned candidates_of_four(const uint32x4_t (&columns)[column_count],
-                                                   std::uint32_t* out)
+                                                   std::uint32_t* out, Rest other_columns)
 {
     const std::uint32_t(*masks)[4] = stored_class_masks.lanes;
     TORVANIX_OPAQUE(masks);
@@ -271,6 +294,7 @@ TORVANIX_ALWAYS_INLINE unsigned candidates_of_four(const uint32x4_t (&columns)[c
         if constexpr (Always) vst1q_u32(out, vdupq_n_u32(0));
         return 0;
     }
+    other_columns();
     // The vectors open in some lane: the complement of the lanes' AND.
     const uint32x2_t halves = vand_u32(vget_low_u32(failures), vget_high_u32(failures));
     const std::uint64_t both = vget_lane_u64(vreinterpret_u64_u32(halves), 0);
@@ -279,7 +303,18 @@ TORVANIX_ALWAYS_INLINE unsigned candidates_of_four(const uint32x4_t (&columns)[c
     const uint32x4_t candidates = vmvnq_u32(failures);
     vst1q_u32(out, candidates);
     alignas(16) static constexpr std::uint32_t lane_bits[4] = {1, 2, 4, 8};
-    return vaddvq_u32(vandq_u32(vtstq_u32(candidates, candidates), vld1q_u32(lane_bits)));
+    // (The table's address, hidden, stays in a register the same way.)
+    const std::uint32_t* bits = lane_bits;
+    TORVANIX_OPAQUE(bits);
+    return vaddvq_u32(vandq_u32(vtstq_u32(candidates, candidates), vld1q_u32(bits)));
+}
+
+// The same with every column there at the start.
+template <bool Always = true>
+TORVANIX_ALWAYS_INLINE unsigned candidates_of_four(const uint32x4_t (&columns)[column_count],
+                                                   std::uint32_t* out)
+{
+    return candidates_of_four<Always>(columns, out, [] {});
 }
 
 }  // namespace sha1_dv::neon

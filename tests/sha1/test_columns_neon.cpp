@@ -29,9 +29,9 @@ void expect_columns_match(const std::vector<schedule_words>& blocks, int count)
             for (int j = 9; j <= 16; ++j) {
                 std::memcpy(four.group(four.blocks[b], j), &blocks[first + b][4 * (j - 8)], 16);
             }
-            four.w35[b] = blocks[first + b][sha1_dv::first_word - 32];
+            std::memcpy(four.group8[b], &blocks[first + b][0], 16);
         }
-        for (int b = 0; b < 4; ++b) sha1_dv::split_bytes(four, b);
+        sha1_dv::split_bytes(four);
         uint32x4_t vectors[sha1_dv::column_count];
         sha1_dv::columns_of_four(four, vectors);
         std::uint32_t columns[sha1_dv::column_count][4];
@@ -122,10 +122,24 @@ TEST(NeonCandidates, EqualOneBlockTestInEveryLane)
             }
             std::uint32_t masks[4];
             const unsigned lanes = sha1_dv::neon::candidates_of_four<false>(vectors, masks);
+            // And with the columns past the first pass's made only when it
+            // asks for them (junk until then), as the transform makes them.
+            uint32x4_t early[sha1_dv::column_count];
+            for (int c = 0; c < sha1_dv::column_count; ++c) {
+                early[c] =
+                    (sha1_dv::early_columns >> c & 1) != 0 ? vectors[c] : vdupq_n_u32(0xA5C3);
+            }
+            std::uint32_t late_masks[4];
+            const unsigned late_lanes =
+                sha1_dv::neon::candidates_of_four<false>(early, late_masks, [&] {
+                    for (int c = 0; c < sha1_dv::column_count; ++c) early[c] = vectors[c];
+                });
+            ASSERT_EQ(late_lanes, lanes) << "block " << first;
             for (int b = 0; b < 4; ++b) {
                 ASSERT_EQ((lanes >> b & 1) != 0, expected[first + b] != 0) << "block " << first + b;
                 if ((lanes >> b & 1) != 0) {
                     ASSERT_EQ(masks[b], expected[first + b]);
+                    ASSERT_EQ(late_masks[b], expected[first + b]);
                 }
             }
         }
