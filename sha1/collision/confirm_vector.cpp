@@ -238,13 +238,6 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE state<eight_lanes> by_slot(
             by_slot(rows[3], slots), by_slot(rows[4], slots)};
 }
 
-TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE state<sixteen_lanes> by_slot(
-    const std::uint32_t (&rows)[5][sha1_dv_queue_size], __m512i slots)
-{
-    return {by_slot(rows[0], slots), by_slot(rows[1], slots), by_slot(rows[2], slots),
-            by_slot(rows[3], slots), by_slot(rows[4], slots)};
-}
-
 // Rows 0..7 of the eight inputs, each eight consecutive words of one lane,
 // transposed: row k holds word k of every lane.
 TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE void transpose_into(__m256i r0, __m256i r1, __m256i r2,
@@ -483,9 +476,12 @@ struct sixteen_beside {
 
     // Words From..From+15 from the sixteen before them (the first sixteen
     // from the rows, copied).
+    // (Plain vector code, this and pair below, without the instruction
+    // sets' attribute: Clang refuses a function that has AVX-512 a call to
+    // one that has not, like load and rotl, when it returns a 64-byte
+    // vector.)
     template <int From, int... T>
-    TORVANIX_TARGET_SHANI_AVX512 TORVANIX_ALWAYS_INLINE void expand(
-        std::integer_sequence<int, T...>)
+    TORVANIX_ALWAYS_INLINE void expand(std::integer_sequence<int, T...>)
     {
         constexpr int n = 16;
         sixteen_lanes w[32];
@@ -529,7 +525,7 @@ struct sixteen_beside {
     }
 
     template <int P>
-    TORVANIX_TARGET_SHANI_AVX512 TORVANIX_ALWAYS_INLINE void pair()
+    TORVANIX_ALWAYS_INLINE void pair()
     {
         constexpr int n = 16;
         if constexpr (P == 15) {
