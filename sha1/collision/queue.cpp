@@ -162,29 +162,25 @@ std::size_t sha1_dv_backlog_candidates(sha1_dv_backlog& backlog, sha1_dv_batch& 
     // once sixteen have been confirmed since the last time: before, the
     // lanes and slots waiting are fewer than sixteen and the batch's fit
     // after them.
-    if (backlog.head == 0) {
-        backlog_blocks_avx512(backlog, batch, candidates, with,
-                              done + 1 - static_cast<std::size_t>(count));
-        return 0;
-    }
-    const int h = backlog.head;
-    const int left = backlog.count - h;
-    const int s0 = left != 0 ? static_cast<int>(backlog.slot[h]) : backlog.slots;
-    for (int l = 0; l < left; ++l) {
-        backlog.vector[l] = backlog.vector[h + l];
-        backlog.slot[l] = backlog.slot[h + l] - static_cast<std::uint32_t>(s0);
-    }
-    for (int s = s0; s < backlog.slots; ++s) {
-        backlog.block[s - s0] = backlog.block[s];
-        for (int i = 0; i < 5; ++i) {
-            backlog.before60[i][s - s0] = backlog.before60[i][s];
-            backlog.out[i][s - s0] = backlog.out[i][s];
+    if (const int h = backlog.head; h != 0) {
+        const int left = backlog.count - h;
+        const int s0 = left != 0 ? static_cast<int>(backlog.slot[h]) : backlog.slots;
+        for (int l = 0; l < left; ++l) {
+            backlog.vector[l] = backlog.vector[h + l];
+            backlog.slot[l] = backlog.slot[h + l] - static_cast<std::uint32_t>(s0);
         }
-        backlog.done[s - s0] = backlog.done[s];
+        for (int s = s0; s < backlog.slots; ++s) {
+            backlog.block[s - s0] = backlog.block[s];
+            for (int i = 0; i < 5; ++i) {
+                backlog.before60[i][s - s0] = backlog.before60[i][s];
+                backlog.out[i][s - s0] = backlog.out[i][s];
+            }
+            backlog.done[s - s0] = backlog.done[s];
+        }
+        backlog.slots -= s0;
+        backlog.count = left;
+        backlog.head = 0;
     }
-    backlog.slots -= s0;
-    backlog.count = left;
-    backlog.head = 0;
     backlog_blocks_avx512(backlog, batch, candidates, with,
                           done + 1 - static_cast<std::size_t>(count));
     return 0;
@@ -209,16 +205,26 @@ sha1_dv_sixteen sha1_dv_backlog_next(sha1_dv_backlog& backlog)
     return lanes;
 }
 
+namespace {
+
+// Lane l completes an attack: writes the chaining value after its block
+// and returns the block's count in the call. Nothing after it is confirmed.
+std::size_t attacked_lane(sha1_dv_backlog& backlog, int l, std::uint32_t state[5])
+{
+    const std::uint32_t s = backlog.slot[l];
+    for (int i = 0; i < 5; ++i) state[i] = backlog.out[i][s];
+    backlog.head = backlog.count;
+    return backlog.done[s];
+}
+
+}  // namespace
+
 std::size_t sha1_dv_backlog_found(sha1_dv_backlog& backlog, std::uint32_t collide,
                                   std::uint32_t state[5])
 {
     if (collide == 0) return 0;
-    const std::uint32_t s =
-        backlog.slot[backlog.head - sha1_dv_queue_size + std::countr_zero(collide)];
-    for (int i = 0; i < 5; ++i) state[i] = backlog.out[i][s];
-    // Nothing after the attacked block is confirmed.
-    backlog.head = backlog.count;
-    return backlog.done[s];
+    return attacked_lane(backlog, backlog.head - sha1_dv_queue_size + std::countr_zero(collide),
+                         state);
 }
 
 std::size_t sha1_dv_backlog_run(sha1_dv_backlog& backlog, int confirmations, std::uint32_t state[5])
@@ -250,9 +256,7 @@ std::size_t sha1_dv_backlog_run(sha1_dv_backlog& backlog, int confirmations, std
     backlog.head = backlog.count;
     const std::uint32_t collide = sha1_dv_confirm_avx512.confirm(queue, n);
     if (collide == 0) return 0;
-    const std::uint32_t s = backlog.slot[h + std::countr_zero(collide)];
-    for (int i = 0; i < 5; ++i) state[i] = backlog.out[i][s];
-    return backlog.done[s];
+    return attacked_lane(backlog, h + std::countr_zero(collide), state);
 }
 
 #endif
