@@ -103,7 +103,8 @@ sha1_cpu_features sha1_read_cpu_features()
                 ymm_saved && has(l7.ebx, leaf7_ebx_avx2 | leaf7_ebx_bmi1 | leaf7_ebx_bmi2));
             const bool zmm_saved = ymm_saved && (xgetbv0() & xcr0_avx512) == xcr0_avx512;
             set(sha1_cpu::avx512vl,
-                zmm_saved && has(l7.ebx, leaf7_ebx_avx512f | leaf7_ebx_avx512vl));
+                zmm_saved &&
+                    has(l7.ebx, leaf7_ebx_avx512f | leaf7_ebx_avx512bw | leaf7_ebx_avx512vl));
             set(sha1_cpu::avx512,
                 zmm_saved &&
                     has(l7.ebx, leaf7_ebx_avx512f | leaf7_ebx_avx512bw | leaf7_ebx_avx512vl) &&

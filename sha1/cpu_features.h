@@ -10,8 +10,8 @@ enum feature : unsigned {
     // AVX-512 F, VL, BW and VBMI, with the OS saving the ZMM registers and
     // mask registers.
     avx512 = 1u << 3,
-    // AVX-512 F and VL alone, with the OS saving the ZMM and mask registers
-    // (Skylake-SP has them, without VBMI and GFNI).
+    // AVX-512 F, VL and BW alone, with the OS saving the ZMM and mask
+    // registers (Skylake-SP has them, without VBMI and GFNI).
     avx512vl = 1u << 4,
     // GFNI; its 256-bit forms need AVX (part of avx2 here), its 512-bit forms
     // AVX-512.

@@ -50,8 +50,9 @@
 // form adds those.
 #define TORVANIX_TARGET_AVX512 \
     __attribute__((target("avx2,bmi,bmi2,avx512f,avx512vl,avx512bw,avx512vbmi,gfni")))
-// AVX-512 F and VL alone (Skylake-SP and later), with AVX2 and BMI.
-#define TORVANIX_TARGET_AVX512VL __attribute__((target("avx2,bmi,bmi2,avx512f,avx512vl")))
+// AVX-512 F, VL and BW alone (Skylake-SP and later), with AVX2 and BMI.
+#define TORVANIX_TARGET_AVX512VL \
+    __attribute__((target("avx2,bmi,bmi2,avx512f,avx512vl,avx512bw")))
 #define TORVANIX_TARGET_SHANI_AVX512                                       \
     __attribute__((                                                        \
         target("sha,sse4.1,ssse3,avx2,bmi,bmi2,avx512f,avx512vl,avx512bw," \

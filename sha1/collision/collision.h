@@ -123,7 +123,7 @@ struct sha1_dv_confirm_form {
 // Plain C++, one candidate at a time.
 extern const sha1_dv_confirm_form sha1_dv_confirm_scalar;
 // Eight candidates in AVX2 vectors (needs AVX2); sixteen in AVX-512 vectors
-// (needs sha1_cpu::avx512). A queue of a few runs the plain
+// (needs sha1_cpu::avx512vl: F, VL and BW). A queue of a few runs the plain
 // confirmation instead. Where the build has no vector form, the plain one.
 extern const sha1_dv_confirm_form sha1_dv_confirm_avx2;
 extern const sha1_dv_confirm_form sha1_dv_confirm_avx512;
@@ -161,7 +161,7 @@ inline constexpr sha1_dv_confirm_entry sha1_dv_confirm_forms[] = {
     {"scalar", 0, &sha1_dv_confirm_scalar},
     {"ssse3", sha1_cpu::ssse3, &sha1_dv_confirm_ssse3},
     {"avx2", sha1_cpu::avx2, &sha1_dv_confirm_avx2},
-    {"avx512", sha1_cpu::avx512, &sha1_dv_confirm_avx512},
+    {"avx512", sha1_cpu::avx512vl, &sha1_dv_confirm_avx512},
 #if defined(TORVANIX_SHA1_ARM64)
     {"neon", 0, &sha1_dv_confirm_neon},
 #endif
@@ -231,7 +231,7 @@ struct sha1_dv_sixteen {
 };
 
 // Confirms them with AVX-512 (x86 builds with GCC or Clang; needs
-// sha1_cpu::avx512), as sha1_dv_confirm_avx512 confirms a full queue: bit l
+// sha1_cpu::avx512vl), as sha1_dv_confirm_avx512 confirms a full queue: bit l
 // of the result is set when lane l's partner collides with its block.
 std::uint32_t sha1_dv_confirm_sixteen(const sha1_dv_sixteen& lanes);
 

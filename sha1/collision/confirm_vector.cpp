@@ -215,17 +215,16 @@ TORVANIX_TARGET_AVX2 TORVANIX_ALWAYS_INLINE eight_lanes by_slot(const std::uint3
         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row)), slots));
 }
 
-TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE sixteen_lanes by_slot(const std::uint32_t* row,
-                                                                    __m512i slots)
+TORVANIX_TARGET_AVX512VL TORVANIX_ALWAYS_INLINE sixteen_lanes by_slot(const std::uint32_t* row,
+                                                                      __m512i slots)
 {
     return reinterpret_cast<sixteen_lanes>(
         _mm512_maskz_permutexvar_epi32(0xFFFF, slots, _mm512_loadu_si512(row)));
 }
 
 // The same of five rows `stride` words apart.
-TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE state<sixteen_lanes> by_slot(const std::uint32_t* row,
-                                                                           int stride,
-                                                                           __m512i slots)
+TORVANIX_TARGET_AVX512VL TORVANIX_ALWAYS_INLINE state<sixteen_lanes> by_slot(
+    const std::uint32_t* row, int stride, __m512i slots)
 {
     return {by_slot(row, slots), by_slot(row + stride, slots), by_slot(row + 2 * stride, slots),
             by_slot(row + 3 * stride, slots), by_slot(row + 4 * stride, slots)};
@@ -347,7 +346,7 @@ constexpr by_vector_rows make_by_vector_rows()
 
 constexpr by_vector_rows vector_rows = make_by_vector_rows();
 
-TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE __m512i by_vector(int r, __m512i vectors)
+TORVANIX_TARGET_AVX512VL TORVANIX_ALWAYS_INLINE __m512i by_vector(int r, __m512i vectors)
 {
     return _mm512_permutex2var_epi32(_mm512_loadu_si512(vector_rows.row[r]), vectors,
                                      _mm512_loadu_si512(vector_rows.row[r] + 16));
@@ -357,7 +356,7 @@ TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE __m512i by_vector(int r, __m512i v
 // slot, however many lanes share it (a block passes several vectors), and
 // each lane picks its slot's words and its vector's differences by a
 // permutation.
-TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE void sixteen_lanes_rows(
+TORVANIX_TARGET_AVX512VL TORVANIX_ALWAYS_INLINE void sixteen_lanes_rows(
     const std::uint8_t* const* block, int slot_count, const std::uint32_t* lane_vectors,
     __m512i slots, std::uint32_t* rows)
 {
@@ -409,7 +408,7 @@ TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE void sixteen_lanes_rows(
     }
 }
 
-TORVANIX_TARGET_AVX512 std::uint32_t confirm_avx512(sha1_dv_queue& queue, int count)
+TORVANIX_TARGET_AVX512VL std::uint32_t confirm_avx512(sha1_dv_queue& queue, int count)
 {
     if (count < fewest_for_vectors) return sha1_dv_confirm_scalar.confirm(queue, count);
     if (count <= 8) {
@@ -573,7 +572,7 @@ TORVANIX_TARGET_SHANI_AVX512 sha1_shani::compressed_beside sha1_shani::compress_
 
 #endif
 
-TORVANIX_TARGET_AVX512 std::uint32_t sha1_dv_confirm_sixteen(const sha1_dv_sixteen& lanes)
+TORVANIX_TARGET_AVX512VL std::uint32_t sha1_dv_confirm_sixteen(const sha1_dv_sixteen& lanes)
 {
     alignas(64) std::uint32_t rows[word_rows * 16];
     const __m512i slots = _mm512_loadu_si512(lanes.slot);

@@ -62,9 +62,9 @@ std::size_t drain(sha1_dv_queue& queue, const sha1_dv_confirm_form& form, std::u
 // compressions of the vectors by mask bit and two stores of its slot `s`
 // (up to 32 lanes past `l`); returns the lane after them. (The compression
 // into memory is far slower than into a register here.)
-TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE int write_lanes(std::uint32_t* vector,
-                                                              std::uint32_t* slot, int l,
-                                                              std::uint32_t left, int s)
+TORVANIX_TARGET_AVX512VL TORVANIX_ALWAYS_INLINE int write_lanes(std::uint32_t* vector,
+                                                                std::uint32_t* slot, int l,
+                                                                std::uint32_t left, int s)
 {
     const __m512i low = _mm512_loadu_si512(mask_bit_vector_words.v);
     const __m512i high = _mm512_loadu_si512(mask_bit_vector_words.v + 16);
@@ -84,7 +84,7 @@ TORVANIX_TARGET_AVX512 TORVANIX_ALWAYS_INLINE int write_lanes(std::uint32_t* vec
 // two stores of its slot, up to 32 lanes past the queue's count (the
 // queue's room); whole queues of them are then confirmed, and the block's
 // lanes left over move to the front, in a slot of their own.
-TORVANIX_TARGET_AVX512 std::size_t queue_blocks_avx512(
+TORVANIX_TARGET_AVX512VL std::size_t queue_blocks_avx512(
     sha1_dv_queue& queue, sha1_dv_batch& batch,
     const std::uint32_t (&candidates)[sha1_dv_batch_size], unsigned with,
     const sha1_dv_confirm_form& confirm, std::size_t first, bool last, std::uint32_t state[5])
@@ -117,7 +117,7 @@ TORVANIX_TARGET_AVX512 std::size_t queue_blocks_avx512(
 
 // Appends a batch's blocks' lanes and slots to the backlog, as
 // queue_blocks_avx512 does to a queue.
-TORVANIX_TARGET_AVX512 void backlog_blocks_avx512(
+TORVANIX_TARGET_AVX512VL void backlog_blocks_avx512(
     sha1_dv_backlog& backlog, sha1_dv_batch& batch,
     const std::uint32_t (&candidates)[sha1_dv_batch_size], unsigned with, std::size_t first)
 {

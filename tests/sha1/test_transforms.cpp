@@ -133,7 +133,7 @@ TEST(Sha1Transforms, DispatcherChoosesTheFastestUsable)
     if (has("ssse3")) f |= sha1_cpu::ssse3;
     if (has("avx2") && has("bmi1") && has("bmi2")) f |= sha1_cpu::avx2;
     if (has("sha_ni") && has("ssse3") && has("sse4_1")) f |= sha1_cpu::shani;
-    if (has("avx512f") && has("avx512vl")) f |= sha1_cpu::avx512vl;
+    if (has("avx512f") && has("avx512vl") && has("avx512bw")) f |= sha1_cpu::avx512vl;
     if (has("avx512f") && has("avx512vl") && has("avx512bw") && has("avx512vbmi")) {
         f |= sha1_cpu::avx512;
     }
