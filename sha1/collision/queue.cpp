@@ -205,26 +205,17 @@ sha1_dv_sixteen sha1_dv_backlog_next(sha1_dv_backlog& backlog)
     return lanes;
 }
 
-namespace {
-
-// Lane l completes an attack: writes the chaining value after its block
-// and returns the block's count in the call. Nothing after it is confirmed.
-std::size_t attacked_lane(sha1_dv_backlog& backlog, int l, std::uint32_t state[5])
-{
-    const std::uint32_t s = backlog.slot[l];
-    for (int i = 0; i < 5; ++i) state[i] = backlog.out[i][s];
-    backlog.head = backlog.count;
-    return backlog.done[s];
-}
-
-}  // namespace
-
 std::size_t sha1_dv_backlog_found(sha1_dv_backlog& backlog, std::uint32_t collide,
                                   std::uint32_t state[5])
 {
     if (collide == 0) return 0;
-    return attacked_lane(backlog, backlog.head - sha1_dv_queue_size + std::countr_zero(collide),
-                         state);
+    // The first attacked lane's block: the chaining value after it, and its
+    // count in the call. Nothing after it is confirmed.
+    const std::uint32_t s =
+        backlog.slot[backlog.head - sha1_dv_queue_size + std::countr_zero(collide)];
+    for (int i = 0; i < 5; ++i) state[i] = backlog.out[i][s];
+    backlog.head = backlog.count;
+    return backlog.done[s];
 }
 
 std::size_t sha1_dv_backlog_run(sha1_dv_backlog& backlog, int confirmations, std::uint32_t state[5])
@@ -236,27 +227,15 @@ std::size_t sha1_dv_backlog_run(sha1_dv_backlog& backlog, int confirmations, std
     const int h = backlog.head;
     const int n = backlog.count - h;
     if (confirmations >= 0 || n == 0) return 0;
-    // The last few, at the end of the call: the queue's form picks how to
-    // confirm so few.
-    const int s0 = static_cast<int>(backlog.slot[h]);
-    sha1_dv_queue queue;
-    for (int l = 0; l < n; ++l) {
-        queue.vector[l] = backlog.vector[h + l];
-        queue.slot[l] = backlog.slot[h + l] - static_cast<std::uint32_t>(s0);
+    // The last few, at the end of the call, made sixteen with copies of the
+    // first of them (the backlog has room for that padding).
+    for (int l = n; l < sha1_dv_queue_size; ++l) {
+        backlog.vector[h + l] = backlog.vector[h];
+        backlog.slot[h + l] = backlog.slot[h];
     }
-    queue.slots = backlog.slots - s0;
-    for (int s = 0; s < queue.slots; ++s) {
-        queue.block[s] = backlog.block[s0 + s];
-        for (int i = 0; i < 5; ++i) {
-            queue.before60[i][s] = backlog.before60[i][s0 + s];
-            queue.out[i][s] = backlog.out[i][s0 + s];
-        }
-    }
-    queue.count = n;
-    backlog.head = backlog.count;
-    const std::uint32_t collide = sha1_dv_confirm_avx512.confirm(queue, n);
-    if (collide == 0) return 0;
-    return attacked_lane(backlog, h + std::countr_zero(collide), state);
+    backlog.count = h + sha1_dv_queue_size;
+    const std::uint32_t collide = sha1_dv_confirm_sixteen(sha1_dv_backlog_next(backlog));
+    return sha1_dv_backlog_found(backlog, collide & ((std::uint32_t{1} << n) - 1), state);
 }
 
 #endif
