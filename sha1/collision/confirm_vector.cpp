@@ -86,24 +86,38 @@ constexpr start_differences make_start_differences()
 
 constexpr start_differences sha1_dv_start_differences = make_start_differences();
 
-// The partner's 80 words from its first 16 (rows 0..15), into `partner`.
-// Unrolled, so that each word's newest input, three words back, comes from
-// a register rather than through memory just written: the expansion is one
-// long chain of such inputs, and a rolled loop made every link wait for a
-// store to reach a load (half the confirmation's time).
-template <typename V, int... T>
-TORVANIX_ALWAYS_INLINE void expand_partner(const std::uint32_t* rows, std::uint32_t* partner,
+// The partner's words From..From+15 (From 16, 32, 48 or 64), into
+// `partner`, from the sixteen before them (the first sixteen from `rows`,
+// rows 0..15, copied). Unrolled, so that each word's newest input, three
+// words back, comes from a register rather than through memory just
+// written: the expansion is one long chain of such inputs, and a rolled
+// loop made every link wait for a store to reach a load (half the
+// confirmation's time).
+template <typename V, int From, int... T>
+TORVANIX_ALWAYS_INLINE void expand_sixteen(const std::uint32_t* rows, std::uint32_t* partner,
                                            std::integer_sequence<int, T...>)
 {
     constexpr int lanes = lanes_of<V>;
-    V w[80];
+    V w[32];
+    const std::uint32_t* before = From == 16 ? rows : partner + (From - 16) * lanes;
     for (int t = 0; t < 16; ++t) {
-        w[t] = load<V>(rows + t * lanes);
-        store(partner + t * lanes, w[t]);
+        w[t] = load<V>(before + t * lanes);
+        if constexpr (From == 16) store(partner + t * lanes, w[t]);
     }
     ((w[16 + T] = rotl<1>(w[13 + T] ^ (w[8 + T] ^ w[2 + T] ^ w[T])),
-      store(partner + (16 + T) * lanes, w[16 + T])),
+      store(partner + (From + T) * lanes, w[16 + T])),
      ...);
+}
+
+// The partner's 80 words from its first 16.
+template <typename V>
+TORVANIX_ALWAYS_INLINE void expand_partner(const std::uint32_t* rows, std::uint32_t* partner)
+{
+    constexpr auto sixteen = std::make_integer_sequence<int, 16>{};
+    expand_sixteen<V, 16>(rows, partner, sixteen);
+    expand_sixteen<V, 32>(rows, partner, sixteen);
+    expand_sixteen<V, 48>(rows, partner, sixteen);
+    expand_sixteen<V, 64>(rows, partner, sixteen);
 }
 
 // Whether any lane of x has a bit set.
@@ -168,7 +182,7 @@ TORVANIX_ALWAYS_INLINE std::uint32_t colliding_lanes(const std::uint32_t* rows,
 {
     constexpr int lanes = lanes_of<V>;
     alignas(64) std::uint32_t partner[80 * lanes];
-    expand_partner<V>(rows, partner, std::make_integer_sequence<int, 64>{});
+    expand_partner<V>(rows, partner);
     const state<V> start = partner_before65<V>(rows, partner, before60);
     const V differs = sha1_dv::final_differs<65>(start, partner, out);
     std::uint32_t lane_differs[lanes];
@@ -464,34 +478,14 @@ struct sixteen_beside {
             back = by_slot(lanes.before60, lanes.stride, slots);
             out = by_slot(lanes.out, lanes.stride, slots);
         } else if constexpr (J <= 4) {
-            expand<16 * J>(std::make_integer_sequence<int, 16>{});
+            expand_sixteen<sixteen_lanes, 16 * J>(rows, partner,
+                                                  std::make_integer_sequence<int, 16>{});
         } else if constexpr (J == 5) {
             start_steps();
         } else {
             constexpr int from = first_pair(J);
             meet<from>(std::make_integer_sequence<int, first_pair(J + 1) - from>{});
         }
-    }
-
-    // Words From..From+15 from the sixteen before them (the first sixteen
-    // from the rows, copied).
-    // (Plain vector code, this and pair below, without the instruction
-    // sets' attribute: Clang refuses a function that has AVX-512 a call to
-    // one that has not, like load and rotl, when it returns a 64-byte
-    // vector.)
-    template <int From, int... T>
-    TORVANIX_ALWAYS_INLINE void expand(std::integer_sequence<int, T...>)
-    {
-        constexpr int n = 16;
-        sixteen_lanes w[32];
-        const std::uint32_t* before = From == 16 ? rows : partner + (From - 16) * n;
-        for (int t = 0; t < 16; ++t) {
-            w[t] = load<sixteen_lanes>(before + t * n);
-            if constexpr (From == 16) store(partner + t * n, w[t]);
-        }
-        ((w[16 + T] = rotl<1>(w[13 + T] ^ (w[8 + T] ^ w[2 + T] ^ w[T])),
-          store(partner + (From + T) * n, w[16 + T])),
-         ...);
     }
 
     // From the state before 60 in `back`, the state before 65 of every
@@ -523,6 +517,9 @@ struct sixteen_beside {
         }
     }
 
+    // (Plain vector code, as expand_sixteen, without the instruction sets'
+    // attribute: Clang refuses a function that has AVX-512 a call to one
+    // that has not, like load and rotl, when it returns a 64-byte vector.)
     template <int P>
     TORVANIX_ALWAYS_INLINE void pair()
     {
