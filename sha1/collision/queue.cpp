@@ -5,9 +5,10 @@
 
 #include <bit>
 
-#if defined(TORVANIX_SHA1_X86) && defined(__GNUC__)
+// Where the backlog is built (x86 with GCC or Clang), so is the AVX-512
+// queueing.
+#if defined(TORVANIX_SHA1_BACKLOG)
 #include <immintrin.h>
-#define TORVANIX_QUEUE_AVX512 1
 #endif
 
 namespace {
@@ -56,7 +57,7 @@ std::size_t drain(sha1_dv_queue& queue, const sha1_dv_confirm_form& form, std::u
     return queue.done[s];
 }
 
-#if defined(TORVANIX_QUEUE_AVX512)
+#if defined(TORVANIX_SHA1_BACKLOG)
 
 // Writes a block's lanes, one per bit of `left`, from lane `l` on, with two
 // compressions of the vectors by mask bit and two stores of its slot `s`
@@ -142,7 +143,7 @@ TORVANIX_TARGET_AVX512VL void backlog_blocks_avx512(
 
 }  // namespace
 
-#if defined(TORVANIX_QUEUE_AVX512)
+#if defined(TORVANIX_SHA1_BACKLOG)
 
 std::size_t sha1_dv_backlog_candidates(sha1_dv_backlog& backlog, sha1_dv_batch& batch,
                                        const std::uint32_t (&candidates)[sha1_dv_batch_size],
@@ -282,7 +283,7 @@ std::size_t sha1_dv_queue_blocks(sha1_dv_queue& queue, sha1_dv_batch& batch,
         }
         return 0;
     }
-#if defined(TORVANIX_QUEUE_AVX512)
+#if defined(TORVANIX_SHA1_BACKLOG)
     if (confirm.queue_with_avx512) {
         return queue_blocks_avx512(queue, batch, candidates, with, confirm, first, last, state);
     }
